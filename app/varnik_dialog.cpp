@@ -1,0 +1,69 @@
+#include "app/varnik_dialog.h"
+
+#include <utility>
+
+#include "names/entry_check.h"
+
+namespace varnik {
+namespace {
+
+constexpr std::u16string_view kTitle = u"Varnik";
+constexpr std::u16string_view kWarningTitle = u"ATTENZIONE";
+
+}  // namespace
+
+VarnikDialog::VarnikDialog(DialogSurface& surface, SetupConfigFactory create_setup_config,
+                           NameListFile list_file)
+    : surface_(surface),
+      create_setup_config_(std::move(create_setup_config)),
+      list_file_(std::move(list_file)) {}
+
+void VarnikDialog::Form_Load() {
+  const Twips left = (surface_.ScreenWidth() - surface_.WindowWidth()) / 2;
+  const Twips top = (surface_.ScreenHeight() - surface_.WindowHeight()) / 2;
+  surface_.MoveWindow(left, top);
+  surface_.SetTitle(kTitle);
+
+  setup_config_ = create_setup_config_(kSetupConfigProgId);
+
+  surface_.SetEntryText(EntryLine::First, u"");
+  surface_.SetEntryText(EntryLine::Second, u"");
+
+  const ListFileState saved = LoadNameList(list_file_);
+  if (saved.kind == ListFileState::Kind::Empty) {
+    // The object's own value is shown as it is, trailing spaces included.
+    surface_.SetEntryText(EntryLine::First, setup_config_->Name());
+    surface_.SetEntryText(EntryLine::Second, u"");
+    return;
+  }
+  if (saved.first) surface_.SetEntryText(EntryLine::First, *saved.first);
+  if (saved.second) surface_.SetEntryText(EntryLine::Second, *saved.second);
+}
+
+void VarnikDialog::CmdAvvia_Click(std::int16_t Index) {
+  const std::optional<EntryLine> line = EntryLineFromIndex(Index);
+  if (!line || !setup_config_) return;
+
+  const EntryVerdict verdict = CheckEntry(*line, surface_.EntryText(*line));
+  if (!verdict.accepted()) {
+    surface_.ShowInformation(verdict.message, kWarningTitle);
+    return;
+  }
+
+  // The object first: if it fails, the list file keeps what it had.
+  setup_config_->SetName(verdict.text);
+  setup_config_->Apply(true);
+
+  // The other line is saved as it stands, checked or not.
+  SaveNameList(surface_.EntryText(EntryLine::First), surface_.EntryText(EntryLine::Second),
+               list_file_);
+  surface_.CloseWindow();
+}
+
+void VarnikDialog::CmdAnnulla_Click() {
+  // The list file is never held open between events, so there is nothing to
+  // close but the window.
+  surface_.CloseWindow();
+}
+
+}  // namespace varnik

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "names/text_codec.h"
+
+namespace varnik {
+
+// The file that remembers the two entry lines between runs: two lines of 8-bit
+// text, each ended by CR LF. The name is relative, so it is resolved against
+// the working directory at the moment the file is opened.
+inline constexpr std::string_view kNameListFileName = "name_start.txt";
+
+// Where the list lives and how its bytes map to text. The defaults are the
+// program's own; tests and the Windows program (the system's ANSI code page)
+// hand in others.
+struct NameListFile {
+  std::filesystem::path path{kNameListFileName};
+  const TextCodec* codec = &Windows1252();
+};
+
+// What LoadNameList found.
+struct ListFileState {
+  enum class Kind {
+    Empty,       // no file, or a file of zero bytes (which has been deleted)
+    HasContent,  // a file with at least one byte
+  };
+
+  Kind kind = Kind::Empty;
+  std::optional<std::u16string> first;   // line 1, right-trimmed, if there is one
+  std::optional<std::u16string> second;  // line 2, right-trimmed, if there is one
+};
+
+// The most bytes of one line that are kept. A line can be of any length on
+// disk, but an entry line shows only its first 22 characters, so the rest is
+// skipped rather than held in memory.
+inline constexpr std::size_t kMaxLineBytes = 1024;
+
+// Reads the saved lines. A line ends at CR, and CR LF is one line end; a lone
+// LF is part of the line. Lines after the second are ignored. A missing file
+// is Empty and nothing is created. A zero-byte file is Empty and is deleted
+// (if it cannot be deleted, it is left alone). Throws PlatformError when the
+// file exists but cannot be read.
+ListFileState LoadNameList(const NameListFile& file = {});
+
+// Writes the two texts, right-trimmed, each followed by CR LF. Neither line is
+// checked. The new content goes into a file beside the list that then
+// replaces it in one step, so the old list stays whole until the new one is
+// complete. Throws PlatformError when the file cannot be written or replaced;
+// the old list is then left as it was.
+void SaveNameList(std::u16string_view text0, std::u16string_view text1,
+                  const NameListFile& file = {});
+
+// The file a save writes before it takes the list's place.
+std::filesystem::path PendingSavePath(const NameListFile& file);
+
+}  // namespace varnik
