@@ -1,0 +1,127 @@
+// Failures that need POSIX process control to bring about.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstring>
+#include <functional>
+
+#include "common/platform_error.h"
+#include "names/name_list.h"
+#include "tests/core/temp_dir.h"
+
+namespace varnik {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ReadBytes;
+using testing::TempDir;
+using testing::WriteBytes;
+
+// Runs a save in a child process whose files may not grow past a few bytes,
+// and reports whether the save failed with the system's text for that.
+bool SaveFailsWithFileSizeLimit(const NameListFile& file) {
+  const pid_t child = fork();
+  if (child == 0) {
+    std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit then fails with EFBIG
+    const rlimit limit{3, 3};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    try {
+      SaveNameList(u"NEW-FIRST", u"NEW-SECOND", file);
+    } catch (const PlatformError& error) {
+      _exit(std::strstr(error.what(), std::strerror(EFBIG)) != nullptr ? 0 : 2);
+    }
+    _exit(1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+TEST(NameListLimits, FailedWriteLeavesTheOldListExactlyAsItWas) {
+  TempDir dir;
+  const NameListFile file{dir.path() / kNameListFileName};
+  WriteBytes(file.path, "OLD-FIRST\r\nOLD-SECOND\r\n");
+  EXPECT_TRUE(SaveFailsWithFileSizeLimit(file));
+  EXPECT_EQ(ReadBytes(file.path), "OLD-FIRST\r\nOLD-SECOND\r\n");
+  EXPECT_FALSE(fs::exists(PendingSavePath(file)));
+}
+
+// Runs check in a child process without root's power to ignore permissions,
+// and returns its result (0 for success).
+int RunUnprivileged(const std::function<int()>& check) {
+  const pid_t child = fork();
+  if (child == 0) {
+    constexpr uid_t kNobody = 65534;
+    if (geteuid() == 0 && (setgid(kNobody) != 0 || setuid(kNobody) != 0)) _exit(100);
+    try {
+      _exit(check());
+    } catch (...) {
+      _exit(101);
+    }
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 102;
+}
+
+class ReadOnlyTest : public ::testing::Test {
+ protected:
+  void SetUp() override { chmod(dir_.path().c_str(), 0755); }
+  void MakeReadOnly() { chmod(dir_.path().c_str(), 0555); }
+
+  TempDir dir_;
+  NameListFile file_{dir_.path() / kNameListFileName};
+};
+
+TEST_F(ReadOnlyTest, ZeroByteFileThatCannotBeDeletedIsStillEmpty) {
+  WriteBytes(file_.path, "");
+  MakeReadOnly();
+  EXPECT_EQ(RunUnprivileged(
+                [&] { return LoadNameList(file_).kind == ListFileState::Kind::Empty ? 0 : 1; }),
+            0);
+  EXPECT_TRUE(fs::exists(file_.path));
+}
+
+TEST_F(ReadOnlyTest, MissingFileNeedsNoWritableDirectory) {
+  MakeReadOnly();
+  EXPECT_EQ(RunUnprivileged(
+                [&] { return LoadNameList(file_).kind == ListFileState::Kind::Empty ? 0 : 1; }),
+            0);
+}
+
+TEST_F(ReadOnlyTest, SaveFailsWithTheSystemTextAndKeepsTheOldList) {
+  WriteBytes(file_.path, "OLD\r\n\r\n");
+  MakeReadOnly();
+  EXPECT_EQ(RunUnprivileged([&] {
+              try {
+                SaveNameList(u"A", u"B", file_);
+              } catch (const PlatformError& error) {
+                return std::strstr(error.what(), std::strerror(EACCES)) != nullptr ? 0 : 2;
+              }
+              return 1;
+            }),
+            0);
+  EXPECT_EQ(ReadBytes(file_.path), "OLD\r\n\r\n");
+  EXPECT_FALSE(fs::exists(PendingSavePath(file_)));
+}
+
+TEST_F(ReadOnlyTest, UnreadableFileIsAPlatformError) {
+  WriteBytes(file_.path, "SECRET\r\n");
+  chmod(file_.path.c_str(), 0);
+  EXPECT_EQ(RunUnprivileged([&] {
+              try {
+                LoadNameList(file_);
+              } catch (const PlatformError& error) {
+                return std::strstr(error.what(), std::strerror(EACCES)) != nullptr ? 0 : 2;
+              }
+              return 1;
+            }),
+            0);
+}
+
+}  // namespace
+}  // namespace varnik

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+#include <string_view>
+
+namespace varnik::testing {
+
+// A fresh directory under the system's temporary folder, removed with all it
+// holds when the test ends.
+class TempDir {
+ public:
+  TempDir() {
+    std::random_device random;
+    const auto base = std::filesystem::temp_directory_path();
+    do {
+      path_ = base / ("varnik-test-" + std::to_string(random()));
+    } while (!std::filesystem::create_directory(path_));
+  }
+  ~TempDir() {
+    std::error_code ignored;
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ignored);
+    std::filesystem::remove_all(path_, ignored);
+  }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+inline void WriteBytes(const std::filesystem::path& path, std::string_view bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+inline std::string ReadBytes(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+}  // namespace varnik::testing
