@@ -1,0 +1,86 @@
+#include "names/list_reader.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <string>
+
+#include "names/file_error.h"
+
+namespace varnik {
+namespace fs = std::filesystem;
+
+namespace {
+
+// Reads a file line by line in fixed-size chunks, so that memory stays the
+// same whatever the length of a line.
+class LineReader {
+ public:
+  LineReader(std::istream& in, const fs::path& path) : in_(in), path_(path) {}
+
+  bool AtEnd() { return !Fill(); }
+
+  // The bytes up to the next CR (or the end), of which at most kMaxLineBytes
+  // are kept; the CR and an LF right after it are consumed. Returns the line
+  // as the codec reads it, without trailing spaces, exactly as if the whole
+  // line had been read and trimmed and then cut to the kept length.
+  std::string ReadLine() {
+    std::string kept;
+    bool text_beyond_kept = false;  // a non-space after the kept bytes
+    while (Fill()) {
+      const char* const begin = buffer_.data() + pos_;
+      const char* const end = buffer_.data() + size_;
+      const char* const cr = std::find(begin, end, '\r');
+      const std::size_t room = kMaxLineBytes - kept.size();
+      const auto line_bytes = static_cast<std::size_t>(cr - begin);
+      const std::size_t take = std::min(room, line_bytes);
+      kept.append(begin, take);
+      if (!text_beyond_kept) {
+        text_beyond_kept = std::any_of(begin + take, cr, [](char c) { return c != ' '; });
+      }
+      pos_ = static_cast<std::size_t>(cr - buffer_.data());
+      if (cr != end) {
+        ++pos_;
+        if (Fill() && buffer_[pos_] == '\n') ++pos_;
+        break;
+      }
+    }
+    if (!text_beyond_kept) kept.erase(kept.find_last_not_of(' ') + 1);
+    return kept;
+  }
+
+ private:
+  // Makes sure there is an unread byte in the buffer; false at the end.
+  bool Fill() {
+    if (pos_ < size_) return true;
+    if (ended_) return false;
+    errno = 0;
+    in_.read(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
+    size_ = static_cast<std::size_t>(in_.gcount());
+    pos_ = 0;
+    if (in_.bad()) Fail(path_, LastErrorText("read error"));
+    if (!in_) ended_ = true;
+    return size_ > 0;
+  }
+
+  std::istream& in_;
+  const fs::path& path_;
+  std::array<char, 64 * 1024> buffer_{};
+  std::size_t pos_ = 0;
+  std::size_t size_ = 0;
+  bool ended_ = false;
+};
+
+}  // namespace
+
+ListFileState ReadListLines(std::istream& in, const TextCodec& codec, const fs::path& source) {
+  ListFileState state{ListFileState::Kind::HasContent, std::nullopt, std::nullopt};
+  LineReader reader(in, source);
+  if (reader.AtEnd()) return state;
+  state.first = codec.Decode(reader.ReadLine());
+  if (reader.AtEnd()) return state;
+  state.second = codec.Decode(reader.ReadLine());
+  return state;
+}
+
+}  // namespace varnik
