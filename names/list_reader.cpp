@@ -65,7 +65,7 @@ class LineReader {
 
   std::istream& in_;
   const fs::path& path_;
-  std::array<char, 64 * 1024> buffer_{};
+  std::array<char, 64 * 1024> buffer_;  // filled by each read before use
   std::size_t pos_ = 0;
   std::size_t size_ = 0;
   bool ended_ = false;
