@@ -1,0 +1,47 @@
+#include "setupconfig/com/com_setup_config.h"
+
+#include <objbase.h>
+
+#include <utility>
+
+#include "setupconfig/com/com_error.h"
+#include "setupconfig/com/dispatch_call.h"
+#include "setupconfig/com/variant_text.h"
+#include "setupconfig/com/windows_text.h"
+
+namespace varnik {
+
+using Microsoft::WRL::ComPtr;
+
+ComSetupConfig::ComSetupConfig(ComPtr<IDispatch> object) : object_(std::move(object)) {}
+
+std::u16string ComSetupConfig::Name() {
+  return VariantText(GetProperty(*object_.Get(), L"Name").get());
+}
+
+void ComSetupConfig::SetName(std::u16string_view name) {
+  PutProperty(*object_.Get(), L"Name", Variant::String(ToWide(name)));
+}
+
+void ComSetupConfig::Apply(bool value) {
+  CallMethod(*object_.Get(), L"Apply", Variant::Boolean(value));
+}
+
+std::unique_ptr<SetupConfig> CreateSetupConfig(std::u16string_view prog_id) {
+  const std::wstring id = ToWide(prog_id);
+  CLSID class_id{};
+  HRESULT result = CLSIDFromProgID(id.c_str(), &class_id);
+  if (FAILED(result)) ThrowComError(result);
+
+  // Whatever kind of server is registered: in-process, local or remote.
+  ComPtr<IUnknown> object;
+  result = CoCreateInstance(class_id, nullptr, CLSCTX_SERVER, IID_PPV_ARGS(&object));
+  if (FAILED(result)) ThrowComError(result);
+
+  ComPtr<IDispatch> dispatch;
+  result = object.As(&dispatch);
+  if (FAILED(result)) ThrowComError(result);
+  return std::make_unique<ComSetupConfig>(std::move(dispatch));
+}
+
+}  // namespace varnik

@@ -1,0 +1,103 @@
+// The DLL's entry points: the class factory for the stand-in object and the
+// self-registration regsvr32 calls.
+#include <objbase.h>
+#include <windows.h>
+
+#include <new>
+#include <string>
+
+#include "standin/com/registration.h"
+#include "standin/com/standin_object.h"
+#include "standin/com/standin_store.h"
+
+namespace varnik::standin {
+namespace {
+
+HMODULE this_module = nullptr;
+
+class ClassFactory final : public IClassFactory {
+ public:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+    if (object == nullptr) return E_POINTER;
+    if (iid == IID_IUnknown || iid == IID_IClassFactory) {
+      *object = static_cast<IClassFactory*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+  }
+  // One factory lives as long as the DLL; server locks keep the DLL.
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+
+  HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** object) override {
+    if (object == nullptr) return E_POINTER;
+    *object = nullptr;
+    if (outer != nullptr) return CLASS_E_NOAGGREGATION;
+    try {
+      const Store store = Store::FromEnvironment();
+      store.Record(L"create");
+      if (const auto failure = store.FailureFor(L"create")) return failure->code;
+    } catch (const std::exception&) {
+      return E_FAIL;
+    }
+    auto* created = new (std::nothrow) SetupConfigObject();
+    if (created == nullptr) return E_OUTOFMEMORY;
+    const HRESULT result = created->QueryInterface(iid, object);
+    created->Release();
+    return result;
+  }
+
+  HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
+    if (lock) {
+      ++ServerReferences();
+    } else {
+      --ServerReferences();
+    }
+    return S_OK;
+  }
+};
+
+ClassFactory factory;
+
+}  // namespace
+}  // namespace varnik::standin
+
+using varnik::standin::factory;
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+  if (reason == DLL_PROCESS_ATTACH) {
+    varnik::standin::this_module = instance;
+    DisableThreadLibraryCalls(instance);
+  }
+  return TRUE;
+}
+
+extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID class_id, REFIID iid, void** object) {
+  if (object == nullptr) return E_POINTER;
+  *object = nullptr;
+  if (class_id != varnik::standin::kStandInClassId) return CLASS_E_CLASSNOTAVAILABLE;
+  return factory.QueryInterface(iid, object);
+}
+
+extern "C" HRESULT WINAPI DllCanUnloadNow() {
+  return varnik::standin::ServerReferences() == 0 ? S_OK : S_FALSE;
+}
+
+extern "C" HRESULT WINAPI DllRegisterServer() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(varnik::standin::this_module, path.data(),
+                                            static_cast<DWORD>(path.size()));
+    if (length == 0) return HRESULT_FROM_WIN32(GetLastError());
+    if (length < path.size()) {
+      path.resize(length);
+      break;
+    }
+    path.resize(path.size() * 2);
+  }
+  return varnik::standin::RegisterServer(path.c_str());
+}
+
+extern "C" HRESULT WINAPI DllUnregisterServer() { return varnik::standin::UnregisterServer(); }
