@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QDBusMessage>
+#include <QDBusVirtualObject>
+#include <functional>
+#include <optional>
+
+#include "standin/dbus/standin_folder.h"
+
+namespace varnik::standin {
+
+inline constexpr char kServiceName[] = "VeruVeve.SetupConfig";
+inline constexpr char kObjectPath[] = "/VeruVeve/SetupConfig";
+inline constexpr char kInterfaceName[] = "VeruVeve.SetupConfig";
+
+// The configuration object as the program sees it: a Name property read and
+// written through org.freedesktop.DBus.Properties, and Apply(boolean). Name is
+// kept in the folder; every call is recorded there first, then served, failed
+// or left unanswered as the folder's switches say. Apply only records.
+// Messages are handled by hand so that every failure, a property write's
+// included, reaches the caller as a D-Bus error.
+class StandinObject final : public QDBusVirtualObject {
+  Q_OBJECT
+
+ public:
+  explicit StandinObject(StandinFolder folder, QObject* parent = nullptr);
+
+  QString introspect(const QString& path) const override;
+  bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override;
+
+ private:
+  // The answer to message, or nothing when the call is to hang.
+  std::optional<QDBusMessage> Serve(const QDBusMessage& message) const;
+
+  // Records a well-formed call, then answers it as the switches for `call`
+  // say, or with serve() when they say nothing.
+  std::optional<QDBusMessage> Controlled(const QDBusMessage& message, const QString& call,
+                                         const QString& record,
+                                         const std::function<QDBusMessage()>& serve) const;
+
+  // Records a call that is not one of ours and answers it with an error.
+  QDBusMessage Refuse(const QDBusMessage& message, const QString& error_name,
+                      const QString& text) const;
+
+  StandinFolder folder_;
+};
+
+}  // namespace varnik::standin

@@ -1,0 +1,11 @@
+// QtDBus needs a QCoreApplication for the whole run; every test shares this one.
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
