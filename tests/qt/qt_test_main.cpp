@@ -1,0 +1,16 @@
+// The widget tests need one QApplication for the whole run. Without a
+// platform chosen from outside they use the offscreen one, so that listing
+// the tests works without a display too.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+int main(int argc, char* argv[]) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+  }
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <functional>
+#include <iosfwd>
+#include <string_view>
+
+class QWidget;
+
+namespace varnik {
+
+// The exit status of a program ended by a platform failure.
+inline constexpr int kPlatformFailureExitStatus = 1;
+
+// Tells the user about a failure that ends the program: the text goes to
+// `errors` as one line, then into a modal error box over `parent` (which may
+// be null) that returns when it is dismissed. `text` is UTF-8.
+void ReportFailure(QWidget* parent, std::string_view text, std::ostream& errors);
+
+// Runs one call into the dialog logic. Qt lets no exception through its event
+// loop, so a PlatformError, or any other exception, coming out of the call
+// stops here and is reported as above. Returns false when the call failed;
+// ending the program is then up to the caller.
+bool CallReportingFailure(QWidget* parent, std::ostream& errors, const std::function<void()>& call);
+
+}  // namespace varnik

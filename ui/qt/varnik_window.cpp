@@ -1,0 +1,139 @@
+#include "ui/qt/varnik_window.h"
+
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRect>
+#include <QScreen>
+#include <QStringView>
+
+#include "ui/qt/twips.h"
+
+namespace varnik {
+namespace {
+
+// The form as drawn, in twips: the client area and each control's place in
+// it (left, top, width, height).
+struct TwipsRect {
+  Twips left, top, width, height;
+};
+
+constexpr Twips kClientWidth = 6645;
+constexpr Twips kClientHeight = 1050;
+constexpr std::array<TwipsRect, 2> kTxtLabelRect{{{240, 120, 2505, 285}, {240, 600, 2505, 285}}};
+constexpr std::array<TwipsRect, 2> kCmdAvviaRect{{{2880, 120, 2400, 330}, {2880, 600, 2400, 330}}};
+constexpr TwipsRect kCmdAnnullaRect{5640, 360, 735, 330};
+
+// The title and texts the form was drawn with; start-up replaces them.
+constexpr QStringView kDesignTitle = u"---";
+constexpr QStringView kDesignText = u"XZZZZZZZZZZZZZZZZZZZZX";
+// No caption marks an access key.
+constexpr QStringView kCmdAvviaCaption = u"Metti questo dato su Name";
+constexpr QStringView kCmdAnnullaCaption = u"Esci";
+
+QRect ToPixels(const TwipsRect& rect) {
+  return {PixelsFromTwips(rect.left), PixelsFromTwips(rect.top), PixelsFromTwips(rect.width),
+          PixelsFromTwips(rect.height)};
+}
+
+QRect PrimaryScreenGeometry() {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  return screen != nullptr ? screen->geometry() : QRect();
+}
+
+// A push button that is never the default button: Enter pressed anywhere in
+// the window, on the button itself too, presses nothing. Space presses the
+// focused button.
+QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption,
+                        const TwipsRect& rect) {
+  auto* button = new QPushButton(caption, parent);
+  button->setObjectName(QString::fromLatin1(name));
+  button->setAutoDefault(false);
+  button->setDefault(false);
+  button->setGeometry(ToPixels(rect));
+  return button;
+}
+
+QLineEdit* MakeEntry(QWidget* parent, const char* name, const TwipsRect& rect) {
+  auto* entry = new QLineEdit(parent);
+  entry->setObjectName(QString::fromLatin1(name));
+  entry->setMaxLength(VarnikWindow::kMaxLength);
+  entry->setText(kDesignText.toString());
+  entry->setGeometry(ToPixels(rect));
+  return entry;
+}
+
+}  // namespace
+
+VarnikWindow::VarnikWindow(QWidget* parent) : QWidget(parent) {
+  setObjectName(QStringLiteral("Varnik"));
+  // Minimise and close, no maximise; the size is fixed.
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint);
+  setFixedSize(PixelsFromTwips(kClientWidth), PixelsFromTwips(kClientHeight));
+  setWindowTitle(kDesignTitle.toString());
+
+  const QString avvia_caption = kCmdAvviaCaption.toString();
+  // Created in tab order, which setTabOrder below states once more.
+  txt_label_[0] = MakeEntry(this, "TxtLabel0", kTxtLabelRect[0]);
+  cmd_avvia_[0] = MakeButton(this, "CmdAvvia0", avvia_caption, kCmdAvviaRect[0]);
+  cmd_annulla_ = MakeButton(this, "CmdAnnulla", kCmdAnnullaCaption.toString(), kCmdAnnullaRect);
+  txt_label_[1] = MakeEntry(this, "TxtLabel1", kTxtLabelRect[1]);
+  cmd_avvia_[1] = MakeButton(this, "CmdAvvia1", avvia_caption, kCmdAvviaRect[1]);
+
+  setTabOrder(txt_label_[0], cmd_avvia_[0]);
+  setTabOrder(cmd_avvia_[0], cmd_annulla_);
+  setTabOrder(cmd_annulla_, txt_label_[1]);
+  setTabOrder(txt_label_[1], cmd_avvia_[1]);
+  txt_label_[0]->setFocus();
+
+  connect(cmd_avvia_[0], &QPushButton::clicked, this, [this] { emit CmdAvviaClicked(0); });
+  connect(cmd_avvia_[1], &QPushButton::clicked, this, [this] { emit CmdAvviaClicked(1); });
+  connect(cmd_annulla_, &QPushButton::clicked, this, [this] { emit CmdAnnullaClicked(); });
+}
+
+Twips VarnikWindow::ScreenWidth() const { return TwipsFromPixels(PrimaryScreenGeometry().width()); }
+
+Twips VarnikWindow::ScreenHeight() const {
+  return TwipsFromPixels(PrimaryScreenGeometry().height());
+}
+
+Twips VarnikWindow::WindowWidth() const { return TwipsFromPixels(frameGeometry().width()); }
+
+Twips VarnikWindow::WindowHeight() const { return TwipsFromPixels(frameGeometry().height()); }
+
+void VarnikWindow::MoveWindow(Twips left, Twips top) {
+  // move() places a window's frame, not its client area.
+  const QPoint origin = PrimaryScreenGeometry().topLeft();
+  move(origin.x() + PixelsFromTwips(left), origin.y() + PixelsFromTwips(top));
+}
+
+void VarnikWindow::SetTitle(std::u16string_view title) {
+  setWindowTitle(QStringView(title).toString());
+}
+
+std::u16string VarnikWindow::EntryText(EntryLine line) const {
+  return TxtLabel(line)->text().toStdU16String();
+}
+
+void VarnikWindow::SetEntryText(EntryLine line, std::u16string_view text) {
+  // The box keeps the first kMaxLength characters and drops the rest.
+  TxtLabel(line)->setText(QStringView(text).toString());
+}
+
+void VarnikWindow::ShowInformation(std::u16string_view text, std::u16string_view title) {
+  QMessageBox box(QMessageBox::Information, QStringView(title).toString(),
+                  QStringView(text).toString(), QMessageBox::Ok, this);
+  box.setTextFormat(Qt::PlainText);
+  box.exec();
+}
+
+void VarnikWindow::CloseWindow() { close(); }
+
+QLineEdit* VarnikWindow::TxtLabel(EntryLine line) const {
+  return txt_label_[static_cast<std::size_t>(IndexOf(line))];
+}
+
+}  // namespace varnik

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include <QWidget>
+
+#include "app/dialog_surface.h"
+
+class QLineEdit;
+class QPushButton;
+
+namespace varnik {
+
+// The program's one window, the form Varnik: two entry lines, each with its
+// apply button, and the exit button, at the places the form was drawn with.
+// It supplies the DialogSurface operations and reports its button presses as
+// signals; it holds no logic of its own.
+//
+// The controls carry the names of the form's controls as object names
+// (TxtLabel0, CmdAvvia0, CmdAnnulla, TxtLabel1, CmdAvvia1).
+class VarnikWindow final : public QWidget, public DialogSurface {
+  Q_OBJECT
+
+ public:
+  // The most 16-bit characters an entry line holds, typed or set.
+  static constexpr int kMaxLength = 22;
+
+  explicit VarnikWindow(QWidget* parent = nullptr);
+
+  // The primary screen's whole geometry, in twips.
+  Twips ScreenWidth() const override;
+  Twips ScreenHeight() const override;
+
+  // The frame geometry, in twips. The window system tells the frame only once
+  // the window has been shown; before that this is the client area alone, so
+  // a window centred before its first show sits off centre by half its frame.
+  Twips WindowWidth() const override;
+  Twips WindowHeight() const override;
+
+  // Places the outer top-left corner, relative to the primary screen's
+  // top-left corner, rounded to whole pixels.
+  void MoveWindow(Twips left, Twips top) override;
+
+  void SetTitle(std::u16string_view title) override;
+  std::u16string EntryText(EntryLine line) const override;
+  void SetEntryText(EntryLine line, std::u16string_view text) override;
+  void ShowInformation(std::u16string_view text, std::u16string_view title) override;
+  void CloseWindow() override;
+
+ signals:
+  // CmdAvvia(index) was pressed.
+  void CmdAvviaClicked(std::int16_t index);
+  // CmdAnnulla was pressed.
+  void CmdAnnullaClicked();
+
+ private:
+  QLineEdit* TxtLabel(EntryLine line) const;
+
+  std::array<QLineEdit*, 2> txt_label_{};
+  std::array<QPushButton*, 2> cmd_avvia_{};
+  QPushButton* cmd_annulla_ = nullptr;
+};
+
+}  // namespace varnik
