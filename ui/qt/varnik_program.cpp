@@ -18,6 +18,10 @@ VarnikProgram::VarnikProgram(VarnikDialog::SetupConfigFactory create_setup_confi
 bool VarnikProgram::Start() {
   if (!Call([&] { dialog_.Form_Load(); })) return false;
   window_.show();
+  // Asks for the keyboard too, which a bare X server without a window
+  // manager would otherwise never give: typing starts in the first line.
+  window_.raise();
+  window_.activateWindow();
   return true;
 }
 
