@@ -1,0 +1,49 @@
+#include "app/win32/varnik_app.h"
+
+#include <exception>
+
+#include "app/win32/resource_ids.h"
+#include "common/platform_error.h"
+#include "setupconfig/com/windows_text.h"
+#include "setupconfig/setup_config.h"
+
+namespace varnik {
+
+VarnikApp::VarnikApp(HINSTANCE instance)
+    : window_(instance, VARNIK_ICON_ID,
+              VarnikWindow::Events{
+                  [this](std::int16_t index) { Guarded([&] { dialog_.CmdAvvia_Click(index); }); },
+                  [this] { Guarded([&] { dialog_.CmdAnnulla_Click(); }); },
+              }),
+      dialog_(window_, &CreateSetupConfig, NameListFile{kNameListFileName, &codec_}) {}
+
+int VarnikApp::Run() {
+  Guarded([&] { dialog_.Form_Load(); });
+  if (window_.handle() != nullptr) window_.Show();
+
+  MSG message;
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    // The dialog manager gives the form Tab, Shift+Tab and the arrow keys.
+    const HWND form = window_.handle();
+    if (form != nullptr && IsDialogMessageW(form, &message)) continue;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  return exit_status_;
+}
+
+void VarnikApp::Guarded(const std::function<void()>& step) {
+  // Nothing may leave a window procedure as an exception.
+  try {
+    step();
+    return;
+  } catch (const PlatformError& error) {
+    window_.ShowError(FromWide(WideFromUtf8(error.what())));
+  } catch (const std::exception& error) {
+    window_.ShowError(FromWide(WideFromUtf8(error.what())));
+  }
+  exit_status_ = 1;
+  window_.CloseWindow();
+}
+
+}  // namespace varnik

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "app/dialog_surface.h"
+
+namespace varnik {
+
+// The program's one window, the form Varnik, in plain Win32: two entry lines,
+// their apply buttons and the exit button, laid out from twips at the
+// window's DPI in the system's message font. It turns button presses into
+// the events below and supplies the DialogSurface operations. Keyboard
+// navigation needs the message loop to pass messages through
+// IsDialogMessage(handle(), ...).
+class VarnikWindow final : public DialogSurface {
+ public:
+  struct Events {
+    std::function<void(std::int16_t index)> apply_clicked;  // CmdAvvia(index)
+    std::function<void()> exit_clicked;                     // CmdAnnulla
+  };
+
+  // Creates the window and its controls, hidden, with their design-time
+  // texts. icon_id names the window's icon among the program's resources.
+  // Throws PlatformError when the window cannot be created.
+  VarnikWindow(HINSTANCE instance, int icon_id, Events events);
+  ~VarnikWindow() override;
+  VarnikWindow(const VarnikWindow&) = delete;
+  VarnikWindow& operator=(const VarnikWindow&) = delete;
+
+  // Shows the window with the keyboard focus in the first entry line.
+  void Show();
+
+  // A modal error message with the platform's text, for a failure that ends
+  // the program.
+  void ShowError(std::u16string_view text);
+
+  // The window, or nullptr once it is closed.
+  HWND handle() const { return window_; }
+
+  // DialogSurface
+  Twips ScreenWidth() const override;
+  Twips ScreenHeight() const override;
+  Twips WindowWidth() const override;
+  Twips WindowHeight() const override;
+  void MoveWindow(Twips left, Twips top) override;
+  void SetTitle(std::u16string_view title) override;
+  std::u16string EntryText(EntryLine line) const override;
+  void SetEntryText(EntryLine line, std::u16string_view text) override;
+  void ShowInformation(std::u16string_view text, std::u16string_view title) override;
+  void CloseWindow() override;
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+  LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam);
+  void OnCommand(int id, int code);
+
+  void CreateControls();
+  // Sizes the window and places its controls for the DPI, in a font for it.
+  void Layout(unsigned dpi);
+  unsigned Dpi() const;
+  HWND Entry(EntryLine line) const;
+
+  Events events_;
+  HWND window_ = nullptr;
+  HFONT font_ = nullptr;
+  HWND last_focus_ = nullptr;  // restored when the window is activated again
+};
+
+}  // namespace varnik
