@@ -1,15 +1,14 @@
 #pragma once
 
-#include <oaidl.h>
 #include <windows.h>
+
+#include <oaidl.h>
 
 #include <string>
 
-namespace varnik {
+#include "setupconfig/com/system_error_text.h"
 
-// The system's own text for an HRESULT, without the line end FormatMessage
-// adds; when the system has none, the code in hexadecimal.
-std::string SystemErrorText(HRESULT result);
+namespace varnik {
 
 // The text for a failed call: the object's description from its exception
 // information when it gives one, else the system's text for the failure.

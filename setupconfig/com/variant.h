@@ -1,8 +1,9 @@
 #pragma once
 
+#include <windows.h>
+
 #include <oaidl.h>
 #include <oleauto.h>
-#include <windows.h>
 
 #include <string_view>
 

@@ -1,7 +1,8 @@
 // The DLL's entry points: the class factory for the stand-in object and the
 // self-registration regsvr32 calls.
-#include <objbase.h>
 #include <windows.h>
+
+#include <objbase.h>
 
 #include <new>
 #include <string>

@@ -1,0 +1,26 @@
+#include "setupconfig/com/system_error_text.h"
+
+#include <cstdio>
+
+#include "setupconfig/com/windows_text.h"
+
+namespace varnik {
+
+std::string SystemErrorText(HRESULT result) {
+  wchar_t* buffer = nullptr;
+  const DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, static_cast<DWORD>(result), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  std::wstring text(buffer != nullptr ? buffer : L"", length);
+  LocalFree(buffer);
+  while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ')) {
+    text.pop_back();
+  }
+  if (!text.empty()) return Utf8FromWide(text);
+
+  char code[32];
+  std::snprintf(code, sizeof code, "Errore 0x%08lX", static_cast<unsigned long>(result));
+  return code;
+}
+
+}  // namespace varnik

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace varnik {
+
+// The system's own text for an HRESULT (a Win32 error code goes in through
+// HRESULT_FROM_WIN32), in UTF-8 and without the line end FormatMessage adds;
+// when the system has none, the code in hexadecimal.
+std::string SystemErrorText(HRESULT result);
+
+}  // namespace varnik
