@@ -1,0 +1,96 @@
+// The real program as a user meets it: its window on an X server, driven with
+// xdotool, the stand-in object on a private bus, and a real list file.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+#include "tests/e2e/program_run.h"
+#include "tests/e2e/x_display.h"
+#include "tests/support/standin_bus.h"
+#include "tests/support/temp_dir.h"
+
+namespace varnik::test {
+namespace {
+
+using ::testing::ElementsAre;
+using namespace std::chrono_literals;
+
+std::string ReadBytes(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class LinuxProgramTest : public ::testing::Test {
+ protected:
+  void SetUp() override { setenv("DISPLAY", display_.Name().c_str(), 1); }
+
+  void Start() {
+    run_.emplace(VARNIK_PROGRAM, work_.Path(),
+                 std::vector<std::string>{"DISPLAY=" + display_.Name(),
+                                          "DBUS_SESSION_BUS_ADDRESS=" + standin_.Address(),
+                                          "QT_QPA_PLATFORM=xcb"});
+    window_ = FindWindow("Varnik");
+  }
+
+  // The id of the shown window with this exact title, waiting for it at most
+  // 20 seconds.
+  static std::string FindWindow(const std::string& title) {
+    const std::string ids =
+        Shell("timeout 20 xdotool search --sync --onlyvisible --name '^" + title + "$'");
+    return ids.substr(0, ids.find('\n'));
+  }
+
+  // Clicks at a point of the window's client area, in pixels.
+  void Click(int x, int y) {
+    Shell("xdotool mousemove --window " + window_ + " " + std::to_string(x) + " " +
+          std::to_string(y) + " click 1");
+  }
+
+  static void Type(const std::string& text) { Shell("xdotool type --delay 40 '" + text + "'"); }
+
+  // The centres of the controls, from the window's layout.
+  static constexpr int kLine0[] = {99, 17}, kLine1[] = {99, 49};
+  static constexpr int kApply0[] = {272, 19}, kApply1[] = {272, 51}, kExit[] = {400, 35};
+
+  XDisplay display_;
+  StandinBus standin_;
+  TempDir work_{"e2e-work"};
+  std::optional<ProgramRun> run_;
+  std::string window_;
+};
+
+TEST_F(LinuxProgramTest, TypedLineIsAppliedToTheObjectAndSaved) {
+  standin_.StoreName("ROSSI");
+  Start();
+  Click(kLine1[0], kLine1[1]);
+  Type("Niccolò-2");
+  Click(kApply1[0], kApply1[1]);
+
+  EXPECT_EQ(run_->WaitForExit(30s), 0);
+  EXPECT_THAT(standin_.Calls(), ElementsAre("Get Name", "Set Name Niccolò-2", "Apply true"));
+  EXPECT_EQ(ReadBytes(work_.Path() / "name_start.txt"), "ROSSI\r\nNiccol\xF2-2\r\n");
+}
+
+TEST_F(LinuxProgramTest, RefusedLineWarnsAndExitSavesNothing) {
+  standin_.StoreName("ROSSI");
+  Start();
+  Click(kLine0[0] + 70, kLine0[1]);  // after the text
+  Type("!");
+  Click(kApply0[0], kApply0[1]);
+  const std::string box = FindWindow("ATTENZIONE");
+  Shell("xdotool key --clearmodifiers Return");
+  Shell(
+      "timeout 20 sh -c 'while xdotool search --onlyvisible --name \"^ATTENZIONE$\"; do :; done'");
+  Click(kExit[0], kExit[1]);
+
+  EXPECT_EQ(run_->WaitForExit(30s), 0);
+  EXPECT_FALSE(box.empty());
+  EXPECT_THAT(standin_.Calls(), ElementsAre("Get Name"));
+  EXPECT_FALSE(std::filesystem::exists(work_.Path() / "name_start.txt"));
+}
+
+}  // namespace
+}  // namespace varnik::test
