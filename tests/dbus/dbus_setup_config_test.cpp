@@ -209,12 +209,15 @@ TEST_P(HungCallTest, UnansweredCallEndsInATimeoutError) {
   Create();  // started with the usual patience, so only the hung call meets the short one
   standin_.HangCall(GetParam().call);
   const std::unique_ptr<SetupConfig> config = Create(kShortTimeout);
+  const auto start = std::chrono::steady_clock::now();
   try {
     GetParam().make(*config);
     FAIL() << "the call succeeded";
   } catch (const PlatformError& error) {
     EXPECT_THAT(error.what(), HasSubstr("org.freedesktop.DBus.Error.NoReply: "));
   }
+  // The timeout given, not the default one, ended the wait.
+  EXPECT_LT(std::chrono::steady_clock::now() - start, kDefaultDBusCallTimeout / 2);
   EXPECT_EQ(standin_.Calls(), GetParam().calls_received);
 }
 
