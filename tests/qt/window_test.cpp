@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
+#include <QStyle>
 #include <QTest>
 
 #include "modal_box_catcher.h"
@@ -68,6 +70,17 @@ TEST(VarnikWindowTest, DesignTimeTitleTextsAndCaptions) {
     EXPECT_EQ(button.text(), caption);  // no '&': no access key
     EXPECT_FALSE(button.isDefault());
     EXPECT_FALSE(button.autoDefault());
+  }
+}
+
+TEST(VarnikWindowTest, CaptionsFitInsideTheirButtons) {
+  VarnikWindow window;
+  for (const char* name : {"CmdAvvia0", "CmdAvvia1", "CmdAnnulla"}) {
+    SCOPED_TRACE(name);
+    const auto& button = Find<QPushButton>(window, name);
+    const int margin = button.style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, &button);
+    EXPECT_LE(QFontMetricsF(button.font()).horizontalAdvance(button.text()),
+              button.width() - 2 * margin);
   }
 }
 

@@ -1,5 +1,6 @@
 #include "ui/qt/varnik_window.h"
 
+#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -7,6 +8,7 @@
 #include <QRect>
 #include <QScreen>
 #include <QStringView>
+#include <QStyle>
 
 #include "ui/qt/twips.h"
 
@@ -42,6 +44,28 @@ QRect PrimaryScreenGeometry() {
   return screen != nullptr ? screen->geometry() : QRect();
 }
 
+// The captions were drawn for a narrower system font than most desktops use.
+// Rather than clip a caption, the button's font is made smaller, a step at a
+// time, until the caption fits inside the button's margins.
+void FitCaption(QPushButton* button) {
+  const int margin = button->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button);
+  const qreal room = button->width() - 2 * margin;
+  QFont font = button->font();
+  // A font is sized either in points or in pixels; shrink whichever it uses.
+  const bool in_points = font.pointSizeF() > 0;
+  for (int step = 0; step < 40 && QFontMetricsF(font).horizontalAdvance(button->text()) > room;
+       ++step) {
+    if (in_points && font.pointSizeF() > 6.5) {
+      font.setPointSizeF(font.pointSizeF() - 0.5);
+    } else if (!in_points && font.pixelSize() > 8) {
+      font.setPixelSize(font.pixelSize() - 1);
+    } else {
+      break;  // small enough: better clipped than unreadable
+    }
+  }
+  button->setFont(font);
+}
+
 // A push button that is never the default button: Enter pressed anywhere in
 // the window, on the button itself too, presses nothing. Space presses the
 // focused button.
@@ -52,6 +76,7 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const QString& captio
   button->setAutoDefault(false);
   button->setDefault(false);
   button->setGeometry(ToPixels(rect));
+  FitCaption(button);
   return button;
 }
 
