@@ -74,8 +74,12 @@ HWND VarnikProcess::FindTopLevel(const wchar_t* class_name) const {
 HWND VarnikProcess::WaitForForm() const {
   if (process_.hProcess == nullptr) return nullptr;
   WaitForInputIdle(process_.hProcess, kTimeLimitMs);
+  // A message box instead means the program failed to start.
   HWND form = nullptr;
-  WaitUntil([&] { return (form = FindTopLevel(kFormClassName)) != nullptr; });
+  WaitUntil([&] {
+    form = FindTopLevel(kFormClassName);
+    return form != nullptr || MessageBoxNow() != nullptr;
+  });
   return form;
 }
 

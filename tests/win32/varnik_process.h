@@ -20,7 +20,7 @@ class VarnikProcess {
   VarnikProcess& operator=(const VarnikProcess&) = delete;
 
   // The form, once the program shows it and waits for input; nullptr if it
-  // does not within the time limit.
+  // does not within the time limit or shows a message box instead.
   HWND WaitForForm() const;
   // A message box of the program, once it is shown; nullptr otherwise.
   HWND WaitForMessageBox() const;

@@ -37,7 +37,7 @@ class RefusedLineTest : public WindowTest, public ::testing::WithParamInterface<
 TEST_P(RefusedLineTest, WarnsAndChangesNothing) {
   const RefusedCase& c = GetParam();
   WriteList(kSavedList);
-  Start();
+  ASSERT_NO_FATAL_FAILURE(Start());
   testing::SetText(Entry(c.line), c.text);
   testing::Click(Item(kCmdAvviaId[c.line]));
 
@@ -85,7 +85,7 @@ class ApplyTest : public WindowTest, public ::testing::WithParamInterface<ApplyC
 TEST_P(ApplyTest, SendsTheLineSavesBothAndEnds) {
   const ApplyCase& c = GetParam();
   WriteList(kSavedList);
-  Start();
+  ASSERT_NO_FATAL_FAILURE(Start());
   testing::SetText(Entry(0), c.line0);
   testing::SetText(Entry(1), c.line1);
   testing::Click(Item(kCmdAvviaId[c.line]));
@@ -117,7 +117,7 @@ class LeaveTest : public WindowTest, public ::testing::WithParamInterface<LeaveC
 
 TEST_P(LeaveTest, EndsWithoutSavingOrCallingTheObject) {
   WriteList(kSavedList);
-  Start();
+  ASSERT_NO_FATAL_FAILURE(Start());
   testing::SetText(Entry(0), L"CAMBIATO");
   testing::SetText(Entry(1), L"CAMBIATO-2");
   GetParam().leave(form_);

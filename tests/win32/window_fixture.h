@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "setupconfig/com/windows_text.h"
 #include "tests/core/temp_dir.h"
 #include "tests/win32/standin_state.h"
 #include "tests/win32/varnik_process.h"
@@ -32,7 +33,12 @@ class WindowTest : public ::testing::Test {
   void Start() {
     process_.emplace(work_.path());
     form_ = process_->WaitForForm();
-    ASSERT_NE(form_, nullptr) << "the form did not appear";
+    if (form_ == nullptr) {
+      const HWND box = process_->MessageBoxNow();
+      FAIL() << "the form did not appear"
+             << (box != nullptr ? "; the program says: " + Utf8FromWide(ReadMessageBox(box).text)
+                                : std::string());
+    }
   }
   HWND Item(int id) const { return GetDlgItem(form_, id); }
   HWND Entry(int line) const { return Item(kTxtLabelId[line]); }
