@@ -28,7 +28,8 @@ EntryVerdict Reference(EntryLine line, std::u16string text) {
   while (!text.empty() && text.back() == u' ') text.pop_back();
   const std::u16string where = line == EntryLine::First ? u"prima" : u"seconda";
   if (text.empty()) {
-    return {EntryVerdict::Kind::Missing, {}, u"Errore nella " + where + u" riga: indicare il dato. "};
+    return {
+        EntryVerdict::Kind::Missing, {}, u"Errore nella " + where + u" riga: indicare il dato. "};
   }
   for (const char16_t c : text) {
     if (!Allowed(c)) {
