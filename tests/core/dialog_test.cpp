@@ -146,13 +146,6 @@ TEST_F(DialogTest, StartUpWithoutAListShowsTheObjectsNameUntrimmed) {
   EXPECT_FALSE(fs::exists(ListPath()));
 }
 
-TEST_F(DialogTest, StartUpWithAnEmptyListDeletesItAndReadsTheObject) {
-  WriteBytes(ListPath(), "");
-  Dialog().Form_Load();
-  EXPECT_THAT(surface.entries, ElementsAre(u"OGGETTO", u""));
-  EXPECT_FALSE(fs::exists(ListPath()));
-}
-
 TEST_F(DialogTest, WindowLargerThanTheScreenGetsNegativePositions) {
   surface.screen_width = 4000;
   surface.screen_height = 1001;
@@ -227,13 +220,6 @@ TEST_F(DialogTest, AcceptedLineGoesToTheObjectThenTheFileThenTheWindowCloses) {
   EXPECT_EQ(ReadBytes(ListPath()), "D'Amico\r\n ROSSI-2\r\n");
   // The window still shows what the user typed until it closes.
   EXPECT_EQ(surface.entries[1], u" ROSSI-2   ");
-}
-
-TEST_F(DialogTest, ApplyingLineOneWithLineZeroEmptySavesAnEmptyFirstLine) {
-  StartWithList("\r\n\r\n");
-  surface.entries = {u"", u"ROSSI"};
-  Dialog().CmdAvvia_Click(1);
-  EXPECT_EQ(ReadBytes(ListPath()), "\r\nROSSI\r\n");
 }
 
 TEST_F(DialogTest, CorrectedLineAppliesOnTheSecondPress) {

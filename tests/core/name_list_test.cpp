@@ -119,12 +119,6 @@ TEST_F(NameListTest, LongLinesReadAsIfReadWhole) {
   }
 }
 
-TEST_F(NameListTest, LineEndAfterALongLineIsFound) {
-  const ListFileState state = LoadBytes(std::string(300 * 1024, 'x') + "\r\nSECOND\r\n");
-  EXPECT_EQ(state.first->size(), kMaxLineBytes);
-  EXPECT_EQ(state.second, u"SECOND");
-}
-
 // --- Empty and missing files ----------------------------------------------------
 
 TEST_F(NameListTest, MissingFileIsEmptyAndNothingIsCreated) {
