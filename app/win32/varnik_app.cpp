@@ -3,7 +3,6 @@
 #include <exception>
 
 #include "app/win32/resource_ids.h"
-#include "common/platform_error.h"
 #include "setupconfig/com/windows_text.h"
 #include "setupconfig/setup_config.h"
 
@@ -37,9 +36,9 @@ void VarnikApp::Guarded(const std::function<void()>& step) {
   try {
     step();
     return;
-  } catch (const PlatformError& error) {
-    window_.ShowError(FromWide(WideFromUtf8(error.what())));
   } catch (const std::exception& error) {
+    // A PlatformError carries the platform's own text; anything else that
+    // escapes (memory running out) is reported the same way.
     window_.ShowError(FromWide(WideFromUtf8(error.what())));
   }
   exit_status_ = 1;
