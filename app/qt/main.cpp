@@ -9,6 +9,9 @@
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("varnik"));
+  // The installed desktop file's id (packaging/linux): window managers and
+  // docks match the window to it.
+  QGuiApplication::setDesktopFileName(QStringLiteral("it.varnik.Varnik"));
   varnik::InstallItalianQtTexts(app);
 
   varnik::VarnikProgram program(&varnik::CreateSetupConfig);

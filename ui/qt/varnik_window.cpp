@@ -34,6 +34,16 @@ constexpr QStringView kDesignText = u"XZZZZZZZZZZZZZZZZZZZZX";
 constexpr QStringView kCmdAvviaCaption = u"Metti questo dato su Name";
 constexpr QStringView kCmdAnnullaCaption = u"Esci";
 
+// What a screen reader says for each control. The two apply buttons share one
+// caption and the text boxes have no label, so each name says which line the
+// control belongs to. Nothing here is shown on screen.
+constexpr std::array<QStringView, 2> kTxtLabelAccessibleName{u"Prima riga", u"Seconda riga"};
+constexpr std::array<QStringView, 2> kCmdAvviaAccessibleName{u"Metti la prima riga su Name",
+                                                             u"Metti la seconda riga su Name"};
+constexpr QStringView kCmdAnnullaAccessibleName = u"Esci";
+constexpr QStringView kWindowAccessibleDescription =
+    u"Due righe con un nome ciascuna: il pulsante accanto a una riga la mette su Name";
+
 QRect ToPixels(const TwipsRect& rect) {
   return {PixelsFromTwips(rect.left), PixelsFromTwips(rect.top), PixelsFromTwips(rect.width),
           PixelsFromTwips(rect.height)};
@@ -70,9 +80,10 @@ void FitCaption(QPushButton* button) {
 // the window, on the button itself too, presses nothing. Space presses the
 // focused button.
 QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption,
-                        const TwipsRect& rect) {
+                        QStringView accessible_name, const TwipsRect& rect) {
   auto* button = new QPushButton(caption, parent);
   button->setObjectName(QString::fromLatin1(name));
+  button->setAccessibleName(accessible_name.toString());
   button->setAutoDefault(false);
   button->setDefault(false);
   button->setGeometry(ToPixels(rect));
@@ -80,9 +91,11 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const QString& captio
   return button;
 }
 
-QLineEdit* MakeEntry(QWidget* parent, const char* name, const TwipsRect& rect) {
+QLineEdit* MakeEntry(QWidget* parent, const char* name, QStringView accessible_name,
+                     const TwipsRect& rect) {
   auto* entry = new QLineEdit(parent);
   entry->setObjectName(QString::fromLatin1(name));
+  entry->setAccessibleName(accessible_name.toString());
   entry->setMaxLength(VarnikWindow::kMaxLength);
   entry->setText(kDesignText.toString());
   entry->setGeometry(ToPixels(rect));
@@ -99,14 +112,18 @@ VarnikWindow::VarnikWindow(QWidget* parent) : QWidget(parent) {
                  Qt::WindowCloseButtonHint);
   setFixedSize(PixelsFromTwips(kClientWidth), PixelsFromTwips(kClientHeight));
   setWindowTitle(kDesignTitle.toString());
+  setAccessibleDescription(kWindowAccessibleDescription.toString());
 
   const QString avvia_caption = kCmdAvviaCaption.toString();
   // Created in tab order, which setTabOrder below states once more.
-  txt_label_[0] = MakeEntry(this, "TxtLabel0", kTxtLabelRect[0]);
-  cmd_avvia_[0] = MakeButton(this, "CmdAvvia0", avvia_caption, kCmdAvviaRect[0]);
-  cmd_annulla_ = MakeButton(this, "CmdAnnulla", kCmdAnnullaCaption.toString(), kCmdAnnullaRect);
-  txt_label_[1] = MakeEntry(this, "TxtLabel1", kTxtLabelRect[1]);
-  cmd_avvia_[1] = MakeButton(this, "CmdAvvia1", avvia_caption, kCmdAvviaRect[1]);
+  txt_label_[0] = MakeEntry(this, "TxtLabel0", kTxtLabelAccessibleName[0], kTxtLabelRect[0]);
+  cmd_avvia_[0] = MakeButton(this, "CmdAvvia0", avvia_caption, kCmdAvviaAccessibleName[0],
+                             kCmdAvviaRect[0]);
+  cmd_annulla_ = MakeButton(this, "CmdAnnulla", kCmdAnnullaCaption.toString(),
+                            kCmdAnnullaAccessibleName, kCmdAnnullaRect);
+  txt_label_[1] = MakeEntry(this, "TxtLabel1", kTxtLabelAccessibleName[1], kTxtLabelRect[1]);
+  cmd_avvia_[1] = MakeButton(this, "CmdAvvia1", avvia_caption, kCmdAvviaAccessibleName[1],
+                             kCmdAvviaRect[1]);
 
   setTabOrder(txt_label_[0], cmd_avvia_[0]);
   setTabOrder(cmd_avvia_[0], cmd_annulla_);

@@ -20,7 +20,8 @@ namespace varnik {
 // signals; it holds no logic of its own.
 //
 // The controls carry the names of the form's controls as object names
-// (TxtLabel0, CmdAvvia0, CmdAnnulla, TxtLabel1, CmdAvvia1).
+// (TxtLabel0, CmdAvvia0, CmdAnnulla, TxtLabel1, CmdAvvia1), and Italian
+// accessible names that tell a screen reader which line each belongs to.
 class VarnikWindow final : public QWidget, public DialogSurface {
   Q_OBJECT
 
