@@ -117,13 +117,13 @@ VarnikWindow::VarnikWindow(QWidget* parent) : QWidget(parent) {
   const QString avvia_caption = kCmdAvviaCaption.toString();
   // Created in tab order, which setTabOrder below states once more.
   txt_label_[0] = MakeEntry(this, "TxtLabel0", kTxtLabelAccessibleName[0], kTxtLabelRect[0]);
-  cmd_avvia_[0] = MakeButton(this, "CmdAvvia0", avvia_caption, kCmdAvviaAccessibleName[0],
-                             kCmdAvviaRect[0]);
+  cmd_avvia_[0] =
+      MakeButton(this, "CmdAvvia0", avvia_caption, kCmdAvviaAccessibleName[0], kCmdAvviaRect[0]);
   cmd_annulla_ = MakeButton(this, "CmdAnnulla", kCmdAnnullaCaption.toString(),
                             kCmdAnnullaAccessibleName, kCmdAnnullaRect);
   txt_label_[1] = MakeEntry(this, "TxtLabel1", kTxtLabelAccessibleName[1], kTxtLabelRect[1]);
-  cmd_avvia_[1] = MakeButton(this, "CmdAvvia1", avvia_caption, kCmdAvviaAccessibleName[1],
-                             kCmdAvviaRect[1]);
+  cmd_avvia_[1] =
+      MakeButton(this, "CmdAvvia1", avvia_caption, kCmdAvviaAccessibleName[1], kCmdAvviaRect[1]);
 
   setTabOrder(txt_label_[0], cmd_avvia_[0]);
   setTabOrder(cmd_avvia_[0], cmd_annulla_);
