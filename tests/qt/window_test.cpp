@@ -1,244 +1,283 @@
-#include "ui/qt/varnik_window.h"
+// The window with real widgets on Qt's offscreen platform, and whole runs of
+// the program through it on a real list file, with the object replaced by one
+// that records what it is given.
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QStyle>
 #include <QTest>
+#include <QTimer>
 
-#include "modal_box_catcher.h"
-#include "recording_setup_config.h"
-#include "widgets.h"
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <stdexcept>
+#include <tuple>
+
+#include "common/platform_error.h"
+#include "tests/support/temp_dir.h"
+#include "ui/qt/failure_report.h"
+#include "ui/qt/varnik_program.h"
+#include "ui/qt/varnik_window.h"
 
 namespace varnik {
 namespace {
 
-using testing::Find;
-using testing::ModalBoxCatcher;
-using testing::ShowActive;
+using Calls = std::vector<std::string>;
 
-const QString kDesignText = QStringLiteral("XZZZZZZZZZZZZZZZZZZZZX");
-const QString kAvviaCaption = QStringLiteral("Metti questo dato su Name");
+// The control of the window with that object name; fails the test when there
+// is none of that type.
+template <typename Control>
+Control& Find(QWidget& window, const char* name) {
+  auto* control = window.findChild<Control*>(QString::fromLatin1(name));
+  if (control == nullptr) throw std::runtime_error(std::string("no control ") + name);
+  return *control;
+}
 
-struct ControlPlace {
-  const char* name;
-  QRect pixels;
+// A message box as it looked before it was dismissed.
+struct CaughtBox {
+  QString title, text;
+  Qt::TextFormat format;
+  QMessageBox::Icon icon;
+  QMessageBox::StandardButtons buttons;
+  qsizetype button_count;
+  QWidget* parent;
 };
 
-constexpr ControlPlace kPlaces[] = {
-    {"TxtLabel0", {16, 8, 167, 19}},   {"CmdAvvia0", {192, 8, 160, 22}},
-    {"CmdAnnulla", {376, 24, 49, 22}}, {"TxtLabel1", {16, 40, 167, 19}},
-    {"CmdAvvia1", {192, 40, 160, 22}},
+// Runs `act` and dismisses each message box it opens with the box's first
+// button, the way a user would, recording how the box looked. Boxes are gone
+// before the test asserts anything about them, so a failing test cannot leave
+// one open and hang the run.
+std::vector<CaughtBox> AnswerBoxes(const std::function<void()>& act) {
+  std::vector<CaughtBox> boxes;
+  QTimer watch;  // runs inside each box's own event loop
+  QObject::connect(&watch, &QTimer::timeout, [&boxes] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box == nullptr) return;
+    boxes.push_back({box->windowTitle(), box->text(), box->textFormat(), box->icon(),
+                     box->standardButtons(), box->buttons().size(), box->parentWidget()});
+    box->buttons().front()->click();
+  });
+  watch.start(0);
+  act();
+  return boxes;
+}
+
+class VarnikWindowTest : public ::testing::Test {
+ protected:
+  void Show() {
+    window_.show();
+    window_.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window_, 5000));
+  }
+
+  VarnikWindow window_;
 };
 
-TEST(VarnikWindowTest, ClientAreaIsFixedAt443By70) {
-  VarnikWindow window;
-  EXPECT_EQ(window.size(), QSize(443, 70));
-  EXPECT_EQ(window.minimumSize(), QSize(443, 70));
-  EXPECT_EQ(window.maximumSize(), QSize(443, 70));
-  EXPECT_FALSE(window.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
-  EXPECT_TRUE(window.windowFlags().testFlag(Qt::WindowCloseButtonHint));
-}
-
-TEST(VarnikWindowTest, ControlsSitWhereTheFormPlacesThem) {
-  VarnikWindow window;
-  for (const auto& [name, pixels] : kPlaces) {
+TEST_F(VarnikWindowTest, ControlsSitWhereTheFormPlacesThemAndCaptionsFit) {
+  EXPECT_EQ(window_.minimumSize(), QSize(443, 70));
+  EXPECT_EQ(window_.maximumSize(), QSize(443, 70));
+  const QString avvia = QStringLiteral("Metti questo dato su Name");
+  const std::tuple<const char*, QRect, QString> controls[] = {
+      {"TxtLabel0", {16, 8, 167, 19}, {}},       {"CmdAvvia0", {192, 8, 160, 22}, avvia},
+      {"CmdAnnulla", {376, 24, 49, 22}, "Esci"}, {"TxtLabel1", {16, 40, 167, 19}, {}},
+      {"CmdAvvia1", {192, 40, 160, 22}, avvia},
+  };
+  for (const auto& [name, pixels, caption] : controls) {
     SCOPED_TRACE(name);
-    EXPECT_EQ(Find<QWidget>(window, name).geometry(), pixels);
-  }
-  EXPECT_EQ(window.findChildren<QWidget*>(Qt::FindDirectChildrenOnly).size(), 5);
-}
-
-TEST(VarnikWindowTest, DesignTimeTitleTextsAndCaptions) {
-  VarnikWindow window;
-  EXPECT_EQ(window.windowTitle(), QStringLiteral("---"));
-  for (const char* name : {"TxtLabel0", "TxtLabel1"}) {
-    SCOPED_TRACE(name);
-    EXPECT_EQ(Find<QLineEdit>(window, name).text(), kDesignText);
-    EXPECT_EQ(Find<QLineEdit>(window, name).maxLength(), 22);
-  }
-  const std::pair<const char*, QString> captions[] = {
-      {"CmdAvvia0", kAvviaCaption}, {"CmdAvvia1", kAvviaCaption}, {"CmdAnnulla", "Esci"}};
-  for (const auto& [name, caption] : captions) {
-    SCOPED_TRACE(name);
-    const auto& button = Find<QPushButton>(window, name);
-    EXPECT_EQ(button.text(), caption);  // no '&': no access key
-    EXPECT_FALSE(button.isDefault());
-    EXPECT_FALSE(button.autoDefault());
-  }
-}
-
-TEST(VarnikWindowTest, CaptionsFitInsideTheirButtons) {
-  VarnikWindow window;
-  for (const char* name : {"CmdAvvia0", "CmdAvvia1", "CmdAnnulla"}) {
-    SCOPED_TRACE(name);
-    const auto& button = Find<QPushButton>(window, name);
+    EXPECT_EQ(Find<QWidget>(window_, name).geometry(), pixels);
+    if (caption.isEmpty()) continue;
+    const auto& button = Find<QPushButton>(window_, name);
     const int margin = button.style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, &button);
-    EXPECT_LE(QFontMetricsF(button.font()).horizontalAdvance(button.text()),
-              button.width() - 2 * margin);
+    EXPECT_EQ(button.text(), caption);
+    EXPECT_LE(QFontMetricsF(button.font()).horizontalAdvance(caption), button.width() - 2 * margin);
   }
+  EXPECT_EQ(window_.findChildren<QWidget*>(Qt::FindDirectChildrenOnly).size(), 5);
 }
 
-TEST(VarnikWindowTest, TypingStopsAt22Characters) {
-  VarnikWindow window;
-  ASSERT_TRUE(ShowActive(window));
-  const QString typed = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123");  // 30
-  for (const char* name : {"TxtLabel0", "TxtLabel1"}) {
-    SCOPED_TRACE(name);
-    auto& entry = Find<QLineEdit>(window, name);
+TEST_F(VarnikWindowTest, EntryLinesHoldAtMost22CharactersTypedOrSet) {
+  Show();
+  const std::pair<std::u16string, std::u16string> set[] = {
+      {u"ABCDEFGHIJKLMNOPQRSTUVWXYZ", u"ABCDEFGHIJKLMNOPQRSTUV"},
+      {u"Niccol\u00F2 Niccol\u00F2 Niccol\u00F2", u"Niccol\u00F2 Niccol\u00F2 Niccol"},
+  };
+  for (const EntryLine line : {EntryLine::First, EntryLine::Second}) {
+    for (const auto& [text, shown] : set) {
+      window_.SetEntryText(line, text);
+      EXPECT_EQ(window_.EntryText(line), shown);
+    }
+    auto& entry = Find<QLineEdit>(window_, line == EntryLine::First ? "TxtLabel0" : "TxtLabel1");
     entry.clear();
     entry.setFocus();
-    QTest::keyClicks(&entry, typed);
-    EXPECT_EQ(entry.text(), typed.left(22));
-    // A full box takes no more, wherever the cursor is.
+    QTest::keyClicks(&entry, QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ"));
     entry.setCursorPosition(0);
     QTest::keyClicks(&entry, QStringLiteral("x"));
-    EXPECT_EQ(entry.text(), typed.left(22));
+    EXPECT_EQ(entry.text(), QStringLiteral("ABCDEFGHIJKLMNOPQRSTUV"));
   }
 }
 
-TEST(VarnikWindowTest, TextSetByTheProgramIsCutTo22Characters) {
-  const struct {
-    std::u16string set;
-    std::u16string shown;
-  } cases[] = {
-      {u"", u""},
-      {u"ROSSI", u"ROSSI"},
-      {u"ROSSI   ", u"ROSSI   "},  // kept untrimmed
-      {u"  ROSSI-2", u"  ROSSI-2"},
-      {u"ABCDEFGHIJKLMNOPQRSTUV", u"ABCDEFGHIJKLMNOPQRSTUV"},          // 22
-      {u"ABCDEFGHIJKLMNOPQRSTUVWXYZ0123", u"ABCDEFGHIJKLMNOPQRSTUV"},  // 30
-      {u"Niccol\u00F2 Niccol\u00F2 Niccol\u00F2 Niccol\u00F2", u"Niccol\u00F2 Niccol\u00F2 Niccol"},
-      {u"tab\tend\t", u"tab\tend\t"},
-  };
-  VarnikWindow window;
-  for (const EntryLine line : {EntryLine::First, EntryLine::Second}) {
-    for (const auto& [set, shown] : cases) {
-      SCOPED_TRACE(testing::Narrow(set));
-      window.SetEntryText(line, set);
-      EXPECT_EQ(window.EntryText(line), shown);
-    }
-  }
-  // Each line has its own box.
-  window.SetEntryText(EntryLine::First, u"UNO");
-  window.SetEntryText(EntryLine::Second, u"DUE");
-  EXPECT_EQ(window.EntryText(EntryLine::First), u"UNO");
-  EXPECT_EQ(Find<QLineEdit>(window, "TxtLabel1").text(), QStringLiteral("DUE"));
-}
-
-TEST(VarnikWindowTest, TabWalksTheControlsInFormOrderFromTheFirstLine) {
-  VarnikWindow window;
-  ASSERT_TRUE(ShowActive(window));
+TEST_F(VarnikWindowTest, TabWalksTheControlsInFormOrder) {
+  Show();
   const char* const order[] = {"TxtLabel0", "CmdAvvia0", "CmdAnnulla",
                                "TxtLabel1", "CmdAvvia1", "TxtLabel0"};
-  EXPECT_EQ(QApplication::focusWidget(), &Find<QWidget>(window, order[0]));
+  EXPECT_EQ(QApplication::focusWidget(), &Find<QWidget>(window_, order[0]));
   for (std::size_t i = 1; i < std::size(order); ++i) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    EXPECT_EQ(QApplication::focusWidget(), &Find<QWidget>(window, order[i])) << "step " << i;
-  }
-  for (std::size_t i = std::size(order) - 1; i > 0; --i) {
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
-    EXPECT_EQ(QApplication::focusWidget(), &Find<QWidget>(window, order[i - 1]))
-        << "back to " << order[i - 1];
+    EXPECT_EQ(QApplication::focusWidget(), &Find<QWidget>(window_, order[i])) << order[i];
   }
 }
 
-TEST(VarnikWindowTest, EnterPressesNothingEscapeClosesNothingSpacePresses) {
-  VarnikWindow window;
-  ASSERT_TRUE(ShowActive(window));
-  QSignalSpy avvia(&window, &VarnikWindow::CmdAvviaClicked);
-  QSignalSpy annulla(&window, &VarnikWindow::CmdAnnullaClicked);
-  ModalBoxCatcher catcher;
-  for (const char* name : {"TxtLabel0", "CmdAvvia0", "CmdAnnulla", "TxtLabel1", "CmdAvvia1"}) {
-    SCOPED_TRACE(name);
-    auto& control = Find<QWidget>(window, name);
-    control.setFocus();
-    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
-      QTest::keyClick(&control, key);
+TEST_F(VarnikWindowTest, EnterPressesNothingAndEscapeClosesNothing) {
+  Show();
+  QSignalSpy avvia(&window_, &VarnikWindow::CmdAvviaClicked);
+  QSignalSpy annulla(&window_, &VarnikWindow::CmdAnnullaClicked);
+  const auto boxes = AnswerBoxes([&] {
+    for (const char* name : {"TxtLabel0", "CmdAvvia0", "CmdAnnulla", "TxtLabel1", "CmdAvvia1"}) {
+      Find<QWidget>(window_, name).setFocus();
+      for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
+        QTest::keyClick(QApplication::focusWidget(), key);
+      }
     }
-    EXPECT_TRUE(window.isVisible());
-  }
-  EXPECT_EQ(avvia.count(), 0);
-  EXPECT_EQ(annulla.count(), 0);
-  EXPECT_TRUE(catcher.boxes().empty());
-
-  // The keyboard still presses the focused button: with Space.
-  auto& cmd_avvia1 = Find<QPushButton>(window, "CmdAvvia1");
-  cmd_avvia1.setFocus();
-  QTest::keyClick(&cmd_avvia1, Qt::Key_Space);
-  ASSERT_EQ(avvia.count(), 1);
-  EXPECT_EQ(avvia.at(0).at(0).value<std::int16_t>(), 1);
+  });
+  EXPECT_TRUE(window_.isVisible());
+  EXPECT_EQ(avvia.count() + annulla.count(), 0);
+  EXPECT_TRUE(boxes.empty());
 }
 
-TEST(VarnikWindowTest, ShowInformationIsAModalOkBoxWithTheGivenTexts) {
-  VarnikWindow window;
-  ASSERT_TRUE(ShowActive(window));
-  const struct {
-    std::u16string text;
-    QString shown;
-  } cases[] = {
-      {u"Errore nella prima riga: indicare il dato. ",
-       QStringLiteral("Errore nella prima riga: indicare il dato. ")},
-      {u"<b>non</b> \u00E8 markup", QString::fromUtf8("<b>non</b> è markup")},
-  };
-  for (const auto& [text, shown] : cases) {
-    ModalBoxCatcher catcher;
-    window.ShowInformation(text, u"ATTENZIONE");
-    ASSERT_EQ(catcher.boxes().size(), 1u);
-    const testing::CaughtBox& box = catcher.boxes().front();
-    EXPECT_TRUE(box.is_message_box);
-    EXPECT_EQ(box.title, QStringLiteral("ATTENZIONE"));
-    EXPECT_EQ(box.text, shown);
-    EXPECT_EQ(box.text_format, Qt::PlainText);
-    EXPECT_EQ(box.icon, QMessageBox::Information);
-    EXPECT_EQ(box.standard_buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-    EXPECT_EQ(box.button_texts.size(), 1);
-    EXPECT_EQ(box.modality, Qt::ApplicationModal);
-    EXPECT_EQ(box.parent, &window);
-  }
-  EXPECT_TRUE(window.isVisible());
+TEST_F(VarnikWindowTest, InformationIsAModalPlainTextBoxWithOneOkButton) {
+  Show();
+  const auto boxes =
+      AnswerBoxes([&] { window_.ShowInformation(u"<b>non</b> \u00E8 markup", u"ATTENZIONE"); });
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].title, QStringLiteral("ATTENZIONE"));
+  EXPECT_EQ(boxes[0].text, QString::fromUtf8("<b>non</b> è markup"));
+  EXPECT_EQ(boxes[0].format, Qt::PlainText);
+  EXPECT_EQ(boxes[0].icon, QMessageBox::Information);
+  EXPECT_EQ(boxes[0].buttons, QMessageBox::Ok);
+  EXPECT_EQ(boxes[0].button_count, 1);
+  EXPECT_EQ(boxes[0].parent, &window_);
 }
 
-TEST(VarnikWindowTest, SizesAreTwipsOfTheWholeScreenAndTheOuterWindow) {
-  VarnikWindow window;
+TEST_F(VarnikWindowTest, OuterGeometryIsInTwipsAndMovesRoundToWholePixels) {
+  Show();
   const QRect screen = QGuiApplication::primaryScreen()->geometry();
-  EXPECT_EQ(window.ScreenWidth(), screen.width() * 15.0);
-  EXPECT_EQ(window.ScreenHeight(), screen.height() * 15.0);
-  for (const bool shown : {false, true}) {
-    SCOPED_TRACE(shown ? "shown" : "not shown yet");
-    if (shown) {
-      ASSERT_TRUE(ShowActive(window));
-    }
-    EXPECT_EQ(window.WindowWidth(), window.frameGeometry().width() * 15.0);
-    EXPECT_EQ(window.WindowHeight(), window.frameGeometry().height() * 15.0);
-    EXPECT_GE(window.WindowWidth(), 6645.0);
-    EXPECT_GE(window.WindowHeight(), 1050.0);
-  }
+  EXPECT_EQ(window_.ScreenWidth(), screen.width() * 15.0);
+  EXPECT_EQ(window_.WindowHeight(), window_.frameGeometry().height() * 15.0);
+  window_.MoveWindow(1507.4, -22.5);
+  EXPECT_EQ(window_.frameGeometry().topLeft(), screen.topLeft() + QPoint(100, -2));
+  EXPECT_EQ(window_.size(), QSize(443, 70));
 }
 
-TEST(VarnikWindowTest, MoveWindowPlacesTheOuterCornerInWholePixels) {
+const char kFailure[] = "Servizio terminato";
+
+// An object that records what it is given and fails at Apply when told to.
+struct RecordingSetupConfig final : SetupConfig {
+  RecordingSetupConfig(Calls& calls_to, bool fail) : calls(calls_to), fail_apply(fail) {}
+  std::u16string Name() override { return u""; }
+  void SetName(std::u16string_view name) override {
+    calls.push_back("SetName " + QString::fromStdU16String(std::u16string(name)).toStdString());
+  }
+  void Apply(bool value) override {
+    calls.push_back(value ? "Apply true" : "Apply false");
+    if (fail_apply) throw PlatformError(kFailure);
+  }
+  Calls& calls;
+  bool fail_apply;
+};
+
+class ProgramTest : public ::testing::Test {
+ protected:
+  // Starts the program on a list file holding `saved`, or on none, with an
+  // object that fails at the step named by fail_at ("create", "Apply").
+  bool Start(const char* saved, const std::string& fail_at = "") {
+    if (saved != nullptr) std::ofstream(list_, std::ios::binary) << saved;
+    program_.emplace(
+        [this, fail_at](std::u16string_view) {
+          if (fail_at == "create") throw PlatformError(kFailure);
+          return std::make_unique<RecordingSetupConfig>(calls_, fail_at == "Apply");
+        },
+        NameListFile{list_.string()}, errors_);
+    return program_->Start();
+  }
+
+  void Press(const char* button) {
+    QTest::mouseClick(&Find<QPushButton>(program_->window(), button), Qt::LeftButton);
+  }
+
+  std::string Saved() const {
+    std::ifstream in(list_, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
+
+  test::TempDir dir_;
+  std::filesystem::path list_ = dir_.Path() / "name_start.txt";
+  Calls calls_;
+  std::ostringstream errors_;
+  std::optional<VarnikProgram> program_;
+};
+
+TEST_F(ProgramTest, RefusedLineWarnsThenTheCorrectedLineIsAppliedAndSaved) {
+  ASSERT_TRUE(Start("ROSSI\r\nNiccol\xF2\r\n"));
+  auto& line0 = Find<QLineEdit>(program_->window(), "TxtLabel0");
+  EXPECT_EQ(Find<QLineEdit>(program_->window(), "TxtLabel1").text(), QString::fromUtf8("Niccolò"));
+  line0.setFocus();
+  QTest::keyClicks(&line0, "!");
+  auto boxes = AnswerBoxes([&] { Press("CmdAvvia0"); });
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].title, QStringLiteral("ATTENZIONE"));
+  EXPECT_EQ(boxes[0].text, QStringLiteral("Errore nella prima riga: carattere non ammesso. "));
+  EXPECT_TRUE(program_->window().isVisible());
+  EXPECT_EQ(calls_, Calls{});
+  EXPECT_EQ(Saved(), "ROSSI\r\nNiccol\xF2\r\n");
+
+  QTest::keyClick(&line0, Qt::Key_Backspace);
+  QTest::keyClicks(&line0, "-2  ");
+  boxes = AnswerBoxes([&] { Press("CmdAvvia0"); });
+  EXPECT_TRUE(boxes.empty());
+  EXPECT_EQ(calls_, (Calls{"SetName ROSSI-2", "Apply true"}));
+  EXPECT_EQ(Saved(), "ROSSI-2\r\nNiccol\xF2\r\n");
+  EXPECT_FALSE(program_->window().isVisible());
+}
+
+TEST_F(ProgramTest, PlatformFailureIsReportedAndEndsTheRunWithAFailureStatus) {
   const struct {
-    Twips left, top;
-    QPoint pixels;
-  } cases[] = {
-      {1500, 3000, {100, 200}},
-      {1507.4, 2992.6, {100, 200}},  // rounded to the nearest pixel
-      {-450, -22.5, {-30, -2}},      // a screen smaller than the window
-      {0, 0, {0, 0}},
-  };
-  VarnikWindow window;
-  ASSERT_TRUE(ShowActive(window));
-  const QPoint origin = QGuiApplication::primaryScreen()->geometry().topLeft();
-  for (const auto& [left, top, pixels] : cases) {
-    SCOPED_TRACE(::testing::Message() << left << ", " << top);
-    window.MoveWindow(left, top);
-    EXPECT_EQ(window.frameGeometry().topLeft(), origin + pixels);
-    EXPECT_EQ(window.size(), QSize(443, 70));
+    const char* label;
+    const char* saved;
+    const char* fail_at;
+  } cases[] = {{"at start-up", nullptr, "create"}, {"while applying", "ROSSI\r\n\r\n", "Apply"}};
+  for (const auto& [label, saved, fail_at] : cases) {
+    SCOPED_TRACE(label);
+    int status = 0;
+    const auto boxes = AnswerBoxes([&] {
+      if (!Start(saved, fail_at)) return;
+      QMetaObject::invokeMethod(
+          qApp, [&] { Press("CmdAvvia0"); }, Qt::QueuedConnection);
+      // A bound on the loop, should the failure not end it.
+      QTimer::singleShot(20000, &program_->window(), [] { QCoreApplication::exit(99); });
+      status = QApplication::exec();
+    });
+    EXPECT_NE(status, 99) << "the event loop did not end";
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].title, QStringLiteral("Varnik"));
+    EXPECT_EQ(boxes[0].text, QString::fromLatin1(kFailure));
+    EXPECT_EQ(boxes[0].icon, QMessageBox::Critical);
+    EXPECT_EQ(boxes[0].buttons, QMessageBox::Ok);
+    EXPECT_EQ(errors_.str(), "varnik: " + std::string(kFailure) + "\n");
+    EXPECT_FALSE(program_->window().isVisible());
+    EXPECT_EQ(program_->ExitStatus(status), kPlatformFailureExitStatus);
+    EXPECT_EQ(Saved(), saved ? saved : "");
+    errors_.str("");
   }
 }
 

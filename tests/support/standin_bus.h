@@ -1,32 +1,31 @@
 #pragma once
 
-#include <filesystem>
+#include <sys/types.h>
+
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "tests/support/private_bus.h"
 #include "tests/support/temp_dir.h"
 
 namespace varnik::test {
 
-// The built stand-in service program.
-std::filesystem::path StandinProgram();
-
-// A private bus on which the stand-in is started on demand for
-// "VeruVeve.SetupConfig", with a state folder of the test's own, and access to
-// that folder: the stored Name, the record of calls, and the switches that
-// make a call fail or hang. Strings are UTF-8.
+// A dbus-daemon of the test's own, on which the stand-in is started on demand
+// for "VeruVeve.SetupConfig" with a state folder of the test's own, and access
+// to that folder: the stored Name, the record of calls, and the switches that
+// make a call fail or hang. Strings are UTF-8. Without the stand-in, the bus
+// can start nothing, not even the desktop's services. The daemon is killed, and
+// waited for, when the object goes; the stand-in quits with its bus.
 class StandinBus {
  public:
-  StandinBus();
+  explicit StandinBus(bool with_standin = true);
+  ~StandinBus();
+  StandinBus(const StandinBus&) = delete;
+  StandinBus& operator=(const StandinBus&) = delete;
 
-  PrivateBus& Bus() { return bus_; }
-  const std::string& Address() const { return bus_.Address(); }
-
-  // The stand-in's folder inside the test's XDG_STATE_HOME.
-  std::filesystem::path Folder() const;
+  // The address clients connect to, e.g. "unix:path=/tmp/...,guid=...".
+  const std::string& Address() const { return address_; }
 
   // The Name the stand-in keeps; nothing while it has none.
   std::optional<std::string> StoredName() const;
@@ -42,8 +41,11 @@ class StandinBus {
   void HangCall(std::string_view call) const;
 
  private:
+  std::filesystem::path Folder() const;
+
   TempDir dir_{"standin"};
-  PrivateBus bus_;
+  pid_t pid_ = -1;
+  std::string address_;
 };
 
 }  // namespace varnik::test
