@@ -1,23 +1,95 @@
 #include "tests/win32/window_driver.h"
 
+#include "ui/win32/control_ids.h"
+
 namespace varnik::testing {
 namespace {
 
+// Long enough for Wine to start a process on a slow machine.
+constexpr DWORD kTimeLimitMs = 20000;
 constexpr UINT kSendTimeoutMs = 5000;
 
-BOOL CALLBACK CollectChild(HWND child, LPARAM children) {
-  reinterpret_cast<std::vector<HWND>*>(children)->push_back(child);
-  return TRUE;
+LRESULT Send(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  DWORD_PTR result = 0;
+  SendMessageTimeoutW(window, message, wparam, lparam, SMTO_ABORTIFHUNG, kSendTimeoutMs, &result);
+  return static_cast<LRESULT>(result);
 }
 
-LPARAM KeyData(UINT virtual_key, bool up) {
-  const UINT scan = MapVirtualKeyW(virtual_key, MAPVK_VK_TO_VSC);
-  LPARAM data = 1 | static_cast<LPARAM>(scan) << 16;
-  if (up) data |= static_cast<LPARAM>(0xC0000000u);
-  return data;
+// The message text: the box's one static control that is not its icon.
+BOOL CALLBACK FindMessageText(HWND child, LPARAM text) {
+  const auto style = static_cast<DWORD>(GetWindowLongPtrW(child, GWL_STYLE));
+  if (ClassOf(child) != L"Static" || (style & SS_TYPEMASK) == SS_ICON) return TRUE;
+  *reinterpret_cast<std::wstring*>(text) = TextOf(child);
+  return reinterpret_cast<std::wstring*>(text)->empty();
 }
 
 }  // namespace
+
+std::filesystem::path BuiltFile(const wchar_t* name) {
+  std::wstring path(32768, L'\0');
+  path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
+  return std::filesystem::path(path).parent_path() / name;
+}
+
+VarnikProcess::VarnikProcess(const std::filesystem::path& working_directory) {
+  std::wstring command = L"\"" + BuiltFile(L"varnik.exe").wstring() + L"\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      working_directory.wstring().c_str(), &startup, &process_)) {
+    process_ = {};
+  }
+}
+
+VarnikProcess::~VarnikProcess() {
+  if (process_.hProcess == nullptr) return;
+  TerminateProcess(process_.hProcess, 99);  // fails harmlessly once it has ended
+  WaitForSingleObject(process_.hProcess, kTimeLimitMs);
+  CloseHandle(process_.hThread);
+  CloseHandle(process_.hProcess);
+}
+
+bool VarnikProcess::WaitUntil(const std::function<bool()>& condition) const {
+  const ULONGLONG deadline = GetTickCount64() + kTimeLimitMs;
+  for (;;) {
+    if (condition()) return true;
+    if (GetTickCount64() > deadline || process_.hProcess == nullptr) return false;
+    // Paced by the process itself: once it has ended, nothing more can change.
+    if (WaitForSingleObject(process_.hProcess, 10) == WAIT_OBJECT_0) return condition();
+  }
+}
+
+HWND VarnikProcess::FindTopLevel(const wchar_t* class_name) const {
+  for (HWND window = FindWindowExW(nullptr, nullptr, class_name, nullptr); window != nullptr;
+       window = FindWindowExW(nullptr, window, class_name, nullptr)) {
+    DWORD process_id = 0;
+    GetWindowThreadProcessId(window, &process_id);
+    if (process_id == process_.dwProcessId && IsWindowVisible(window)) return window;
+  }
+  return nullptr;
+}
+
+HWND VarnikProcess::WaitForForm() const {
+  WaitForInputIdle(process_.hProcess, kTimeLimitMs);
+  // A message box instead means the program failed to start.
+  HWND form = nullptr;
+  WaitUntil([&] { return (form = FindTopLevel(kFormClassName)) != nullptr || MessageBoxNow(); });
+  return form;
+}
+
+HWND VarnikProcess::WaitForMessageBox() const {
+  HWND box = nullptr;
+  WaitUntil([&] { return (box = MessageBoxNow()) != nullptr; });
+  return box;
+}
+
+std::optional<DWORD> VarnikProcess::WaitForExit() const {
+  DWORD status = 0;
+  if (!WaitUntil([&] { return !Running(); }) || !GetExitCodeProcess(process_.hProcess, &status)) {
+    return std::nullopt;
+  }
+  return status;
+}
 
 std::wstring ClassOf(HWND window) {
   wchar_t name[64] = {};
@@ -26,13 +98,9 @@ std::wstring ClassOf(HWND window) {
 }
 
 std::wstring TextOf(HWND window) {
-  DWORD_PTR length = 0;
-  SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &length);
-  std::wstring text(length + 1, L'\0');
-  DWORD_PTR copied = 0;
-  SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
-                      SMTO_ABORTIFHUNG, kSendTimeoutMs, &copied);
-  text.resize(copied);
+  std::wstring text(static_cast<std::size_t>(Send(window, WM_GETTEXTLENGTH, 0, 0)) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(
+      Send(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()))));
   return text;
 }
 
@@ -50,46 +118,25 @@ HWND FocusOf(DWORD thread_id) {
 }
 
 void PostKey(HWND target, UINT virtual_key) {
-  PostMessageW(target, WM_KEYDOWN, virtual_key, KeyData(virtual_key, false));
-  PostMessageW(target, WM_KEYUP, virtual_key, KeyData(virtual_key, true));
+  // The dialog manager and the form go by the key alone, not by its scan code.
+  PostMessageW(target, WM_KEYDOWN, virtual_key, 1);
+  PostMessageW(target, WM_KEYUP, virtual_key, static_cast<LPARAM>(0xC0000001u));
 }
 
 void TypeChars(HWND control, const std::wstring& text) {
-  for (const wchar_t c : text) {
-    SendMessageTimeoutW(control, WM_CHAR, c, 1, SMTO_ABORTIFHUNG, kSendTimeoutMs, nullptr);
-  }
+  for (const wchar_t c : text) Send(control, WM_CHAR, c, 1);
 }
 
 void SetText(HWND control, const std::wstring& text) {
-  SendMessageTimeoutW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
-                      SMTO_ABORTIFHUNG, kSendTimeoutMs, nullptr);
+  Send(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
 void Click(HWND button) { PostMessageW(button, BM_CLICK, 0, 0); }
 
-MessageBoxContent ReadMessageBox(HWND box) {
-  MessageBoxContent content;
-  content.title = TextOf(box);
-  std::vector<HWND> children;
-  EnumChildWindows(box, &CollectChild, reinterpret_cast<LPARAM>(&children));
-  for (const HWND child : children) {
-    const std::wstring kind = ClassOf(child);
-    const auto style = static_cast<DWORD>(GetWindowLongPtrW(child, GWL_STYLE));
-    if (kind == L"Button") {
-      content.button_ids.push_back(GetDlgCtrlID(child));
-      content.button_texts.push_back(TextOf(child));
-    } else if (kind == L"Static" && (style & SS_TYPEMASK) == SS_ICON) {
-      DWORD_PTR icon = 0;
-      SendMessageTimeoutW(child, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &icon);
-      content.icon = reinterpret_cast<HICON>(icon);
-    } else if (kind == L"Static") {
-      const std::wstring text = TextOf(child);
-      if (!text.empty()) content.text = text;
-    }
-  }
-  return content;
+std::wstring MessageText(HWND box) {
+  std::wstring text;
+  EnumChildWindows(box, &FindMessageText, reinterpret_cast<LPARAM>(&text));
+  return text;
 }
-
-void DismissMessageBox(HWND box) { Click(GetDlgItem(box, IDOK)); }
 
 }  // namespace varnik::testing
