@@ -1,5 +1,8 @@
 #include "tests/win32/window_driver.h"
 
+#include <oleacc.h>
+#include <wrl/client.h>
+
 #include "ui/win32/control_ids.h"
 
 namespace varnik::testing {
@@ -137,6 +140,53 @@ std::wstring MessageText(HWND box) {
   std::wstring text;
   EnumChildWindows(box, &FindMessageText, reinterpret_cast<LPARAM>(&text));
   return text;
+}
+
+std::wstring AccessibleName(HWND control) {
+  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  std::wstring name;
+  {
+    Microsoft::WRL::ComPtr<IAccessible> object;
+    VARIANT self{};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR text = nullptr;
+    // __uuidof: mingw's oleacc import library carries IID_IAccessible as code.
+    if (SUCCEEDED(AccessibleObjectFromWindow(control, static_cast<DWORD>(OBJID_CLIENT),
+                                             __uuidof(IAccessible),
+                                             reinterpret_cast<void**>(object.GetAddressOf()))) &&
+        object->get_accName(self, &text) == S_OK && text != nullptr) {
+      name.assign(text, SysStringLen(text));
+    }
+    SysFreeString(text);
+  }
+  if (SUCCEEDED(com)) CoUninitialize();
+  return name;
+}
+
+bool AnnotationsWork() {
+  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  bool works = false;
+  {
+    // A window of the test's own takes a name and gives it back.
+    Microsoft::WRL::ComPtr<IAccPropServices> service;
+    const HWND window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, nullptr, nullptr,
+                                        GetModuleHandleW(nullptr), nullptr);
+    const auto object = static_cast<DWORD>(OBJID_CLIENT);
+    const auto self = static_cast<DWORD>(CHILDID_SELF);
+    if (window != nullptr &&
+        SUCCEEDED(CoCreateInstance(CLSID_AccPropServices, nullptr, CLSCTX_INPROC_SERVER,
+                                   IID_IAccPropServices,
+                                   reinterpret_cast<void**>(service.GetAddressOf()))) &&
+        SUCCEEDED(service->SetHwndPropStr(window, object, self, PROPID_ACC_NAME, L"probe"))) {
+      works = AccessibleName(window) == L"probe";
+      const MSAAPROPID name = PROPID_ACC_NAME;
+      service->ClearHwndProps(window, object, self, &name, 1);
+    }
+    if (window != nullptr) DestroyWindow(window);
+  }
+  if (SUCCEEDED(com)) CoUninitialize();
+  return works;
 }
 
 }  // namespace varnik::testing

@@ -63,4 +63,11 @@ void Click(HWND button);
 // A message box's text; its title is TextOf(box).
 std::wstring MessageText(HWND box);
 
+// The name a screen reader announces for a control, read through the
+// system's accessibility interface; empty when it gives none.
+std::wstring AccessibleName(HWND control);
+// Whether the system's accessibility annotation service names controls
+// (Wine's does not).
+bool AnnotationsWork();
+
 }  // namespace varnik::testing

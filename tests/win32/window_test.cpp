@@ -95,6 +95,31 @@ TEST_F(WindowTest, FormAndControlsSitWhereDesigned) {
   }
 }
 
+// What a screen reader announces for each control says its line, whatever
+// the line holds. The entry lines take their names from hidden labels; the
+// buttons from the annotation service, and where the system lacks it (Wine)
+// they keep their captions and the program works on.
+TEST_F(WindowTest, ScreenReadersHearWhichLineEachControlBelongsTo) {
+  WriteBytes(list_, "ROSSI\r\nVERDI\r\n");
+  ASSERT_NO_FATAL_FAILURE(Start());
+  const bool annotated = AnnotationsWork();
+  struct Named {
+    int id;
+    const wchar_t* name;
+    const wchar_t* unannotated;  // the name without the service
+  };
+  const Named controls[] = {
+      {kTxtLabelId[0], L"Prima riga", L"Prima riga"},
+      {kCmdAvviaId[0], L"Metti la prima riga su Name", kAvvia},
+      {kCmdAnnullaId, L"Esci", L"Esci"},
+      {kTxtLabelId[1], L"Seconda riga", L"Seconda riga"},
+      {kCmdAvviaId[1], L"Metti la seconda riga su Name", kAvvia},
+  };
+  for (const Named& c : controls) {
+    EXPECT_EQ(AccessibleName(Item(c.id)), annotated ? c.name : c.unannotated) << "control " << c.id;
+  }
+}
+
 // Typing, Tab, Enter and Esc in one session, which the close box ends.
 TEST_F(WindowTest, KeyboardReachesEveryControlAndSavesNothing) {
   ASSERT_NO_FATAL_FAILURE(Start());

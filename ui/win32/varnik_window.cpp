@@ -16,6 +16,9 @@ namespace {
 constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr DWORD kWindowExStyle = WS_EX_CONTROLPARENT;
 
+// The hidden labels are never addressed by their identifier.
+constexpr int kHiddenLabelId = -1;
+
 void RegisterFormClass(HINSTANCE instance, int icon_id, WNDPROC procedure) {
   WNDCLASSEXW form{};
   form.cbSize = sizeof form;
@@ -65,16 +68,30 @@ VarnikWindow::~VarnikWindow() {
 
 void VarnikWindow::CreateControls() {
   const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window_, GWLP_HINSTANCE));
+  const auto create = [&](const wchar_t* window_class, DWORD ex_style, DWORD style, int id,
+                          const wchar_t* text) {
+    const HWND handle =
+        CreateWindowExW(ex_style, window_class, text, WS_CHILD | style, 0, 0, 0, 0, window_,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+    if (handle == nullptr) ThrowLastError();
+    return handle;
+  };
   // Creation order is the tab order.
   for (const ControlLayout& control : kFormControls) {
-    const bool entry = control.kind == ControlLayout::Kind::Entry;
-    const DWORD style = WS_CHILD | WS_VISIBLE | WS_TABSTOP |
-                        (entry ? DWORD{ES_AUTOHSCROLL | ES_LEFT} : DWORD{BS_PUSHBUTTON});
-    const HWND handle = CreateWindowExW(
-        entry ? WS_EX_CLIENTEDGE : 0, entry ? L"EDIT" : L"BUTTON", control.text, style, 0, 0, 0, 0,
-        window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)), instance, nullptr);
-    if (handle == nullptr) ThrowLastError();
-    if (entry) SendMessageW(handle, EM_SETLIMITTEXT, kEntryMaxLength, 0);
+    if (control.kind == ControlLayout::Kind::Entry) {
+      // The system names an entry box after the label just before it. This
+      // one is never shown and takes no focus, so the form looks and tabs as
+      // if it were not there.
+      create(L"STATIC", 0, SS_LEFT | SS_NOPREFIX, kHiddenLabelId, control.accessible_name);
+      const HWND entry =
+          create(L"EDIT", WS_EX_CLIENTEDGE, WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL | ES_LEFT,
+                 control.id, control.text);
+      SendMessageW(entry, EM_SETLIMITTEXT, kEntryMaxLength, 0);
+    } else {
+      const HWND button =
+          create(L"BUTTON", 0, WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, control.id, control.text);
+      names_.Set(button, control.accessible_name);
+    }
   }
 }
 
@@ -220,6 +237,7 @@ LRESULT VarnikWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) 
     case WM_DESTROY: {
       // The handle goes now; the program ends with its only window.
       const HWND window = window_;
+      names_.ClearAll();
       window_ = nullptr;
       SetWindowLongPtrW(window, GWLP_USERDATA, 0);
       PostQuitMessage(0);

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "app/dialog_surface.h"
+#include "ui/win32/accessible_names.h"
 
 namespace varnik {
 
@@ -16,7 +17,9 @@ namespace varnik {
 // window's DPI in the system's message font. It turns button presses into
 // the events below and supplies the DialogSurface operations. Keyboard
 // navigation needs the message loop to pass messages through
-// IsDialogMessage(handle(), ...).
+// IsDialogMessage(handle(), ...). Screen readers learn which line each
+// control belongs to from hidden labels before the entry lines and from names
+// set on the buttons.
 class VarnikWindow final : public DialogSurface {
  public:
   struct Events {
@@ -66,6 +69,7 @@ class VarnikWindow final : public DialogSurface {
   HWND Entry(EntryLine line) const;
 
   Events events_;
+  AccessibleNames names_;
   HWND window_ = nullptr;
   HFONT font_ = nullptr;
   HWND last_focus_ = nullptr;  // restored when the window is activated again
