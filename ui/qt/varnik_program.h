@@ -28,9 +28,6 @@ class VarnikProgram {
   // the failure has been reported and the window is not shown.
   bool Start();
 
-  // Whether a platform failure has ended the program.
-  bool failed() const { return failed_; }
-
   // What main returns, given what Qt's event loop returned.
   int ExitStatus(int event_loop_status) const;
 
