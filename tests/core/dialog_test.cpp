@@ -8,17 +8,17 @@
 
 #include "app/varnik_dialog.h"
 #include "common/platform_error.h"
-#include "tests/core/temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 namespace varnik {
 namespace {
 
 namespace fs = std::filesystem;
+using test::ReadBytes;
+using test::TempDir;
+using test::WriteBytes;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
-using testing::ReadBytes;
-using testing::TempDir;
-using testing::WriteBytes;
 
 // One log for the window and the object, so the order across both shows.
 using CallLog = std::vector<std::u16string>;

@@ -11,15 +11,15 @@
 
 #include "common/platform_error.h"
 #include "names/name_list.h"
-#include "tests/core/temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 namespace varnik {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::ReadBytes;
-using testing::TempDir;
-using testing::WriteBytes;
+using test::ReadBytes;
+using test::TempDir;
+using test::WriteBytes;
 
 // Runs a save in a child process whose files may not grow past a few bytes,
 // and reports whether the save failed with the system's text for that.

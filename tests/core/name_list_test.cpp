@@ -6,15 +6,15 @@
 #include "common/platform_error.h"
 #include "names/name_list.h"
 #include "names/right_trim.h"
-#include "tests/core/temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 namespace varnik {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::ReadBytes;
-using testing::TempDir;
-using testing::WriteBytes;
+using test::ReadBytes;
+using test::TempDir;
+using test::WriteBytes;
 using Kind = ListFileState::Kind;
 
 class NameListTest : public ::testing::Test {

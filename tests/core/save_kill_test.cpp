@@ -10,15 +10,15 @@
 #include <random>
 
 #include "names/name_list.h"
-#include "tests/core/temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 namespace varnik {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::ReadBytes;
-using testing::TempDir;
-using testing::WriteBytes;
+using test::ReadBytes;
+using test::TempDir;
+using test::WriteBytes;
 
 constexpr char kListA[] = "PRIMA-A\r\nSECONDA-A\r\n";
 constexpr char kListB[] = "PRIMA-B    lunga\r\nSECONDA-B    lunga\r\n";

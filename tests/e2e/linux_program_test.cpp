@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 
 #include "tests/e2e/program_run.h"
 #include "tests/e2e/x_display.h"
@@ -18,17 +16,12 @@ namespace {
 using ::testing::ElementsAre;
 using namespace std::chrono_literals;
 
-std::string ReadBytes(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 class LinuxProgramTest : public ::testing::Test {
  protected:
   void SetUp() override { setenv("DISPLAY", display_.Name().c_str(), 1); }
 
   void Start() {
-    run_.emplace(VARNIK_PROGRAM, work_.Path(),
+    run_.emplace(VARNIK_PROGRAM, work_.path(),
                  std::vector<std::string>{"DISPLAY=" + display_.Name(),
                                           "DBUS_SESSION_BUS_ADDRESS=" + standin_.Address(),
                                           "QT_QPA_PLATFORM=xcb"});
@@ -57,7 +50,7 @@ class LinuxProgramTest : public ::testing::Test {
 
   XDisplay display_;
   StandinBus standin_;
-  TempDir work_{"e2e-work"};
+  TempDir work_;
   std::optional<ProgramRun> run_;
   std::string window_;
 };
@@ -71,7 +64,7 @@ TEST_F(LinuxProgramTest, TypedLineIsAppliedToTheObjectAndSaved) {
 
   EXPECT_EQ(run_->WaitForExit(30s), 0);
   EXPECT_THAT(standin_.Calls(), ElementsAre("Get Name", "Set Name Niccolò-2", "Apply true"));
-  EXPECT_EQ(ReadBytes(work_.Path() / "name_start.txt"), "ROSSI\r\nNiccol\xF2-2\r\n");
+  EXPECT_EQ(ReadBytes(work_.path() / "name_start.txt"), "ROSSI\r\nNiccol\xF2-2\r\n");
 }
 
 TEST_F(LinuxProgramTest, RefusedLineWarnsAndExitSavesNothing) {
@@ -89,7 +82,7 @@ TEST_F(LinuxProgramTest, RefusedLineWarnsAndExitSavesNothing) {
   EXPECT_EQ(run_->WaitForExit(30s), 0);
   EXPECT_FALSE(box.empty());
   EXPECT_THAT(standin_.Calls(), ElementsAre("Get Name"));
-  EXPECT_FALSE(std::filesystem::exists(work_.Path() / "name_start.txt"));
+  EXPECT_FALSE(std::filesystem::exists(work_.path() / "name_start.txt"));
 }
 
 }  // namespace

@@ -221,7 +221,7 @@ class ProgramTest : public ::testing::Test {
   }
 
   test::TempDir dir_;
-  std::filesystem::path list_ = dir_.Path() / "name_start.txt";
+  std::filesystem::path list_ = dir_.path() / "name_start.txt";
   Calls calls_;
   std::ostringstream errors_;
   std::optional<VarnikProgram> program_;

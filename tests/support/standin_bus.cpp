@@ -52,15 +52,15 @@ void Kill(pid_t pid) {
 StandinBus::StandinBus(bool with_standin) {
   // The only folder of activatable services is the test's own. The stand-in
   // inherits the daemon's environment, and with it the state folder.
-  const std::string dir = dir_.Path().string();
-  WriteWhole(dir_.Path() / "bus.conf",
+  const std::string dir = dir_.path().string();
+  WriteWhole(dir_.path() / "bus.conf",
              "<busconfig><type>session</type><listen>unix:dir=" + dir +
                  "</listen><auth>EXTERNAL</auth><servicedir>" + dir +
                  "/services</servicedir><policy context=\"default\"><allow "
                  "send_destination=\"*\"/><allow receive_sender=\"*\"/><allow "
                  "own=\"*\"/></policy></busconfig>\n");
   if (with_standin) {
-    WriteWhole(dir_.Path() / "services" / "VeruVeve.SetupConfig.service",
+    WriteWhole(dir_.path() / "services" / "VeruVeve.SetupConfig.service",
                "[D-BUS Service]\nName=VeruVeve.SetupConfig\nExec='" VARNIK_STANDIN_PROGRAM "'\n");
   }
 
@@ -99,7 +99,7 @@ StandinBus::StandinBus(bool with_standin) {
 StandinBus::~StandinBus() { Kill(pid_); }
 
 std::filesystem::path StandinBus::Folder() const {
-  return dir_.Path() / "state" / "varnik-setupconfig-standin";
+  return dir_.path() / "state" / "varnik-setupconfig-standin";
 }
 
 std::optional<std::string> StandinBus::StoredName() const {

@@ -43,7 +43,7 @@ class StandinBus {
  private:
   std::filesystem::path Folder() const;
 
-  TempDir dir_{"standin"};
+  TempDir dir_;
   pid_t pid_ = -1;
   std::string address_;
 };

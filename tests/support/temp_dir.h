@@ -1,39 +1,48 @@
 #pragma once
 
-#include <stdlib.h>
-
-#include <cerrno>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
 #include <string>
 #include <string_view>
-#include <system_error>
 
 namespace varnik::test {
 
-// A fresh directory under $TMPDIR (or /tmp), removed with everything in it
-// when the object goes.
+// A fresh directory under the system's temporary folder, removed with all it
+// holds when the test ends.
 class TempDir {
  public:
-  explicit TempDir(std::string_view tag = "test") {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / ("varnik-" + std::string(tag) + "-XXXXXX"))
-            .string();
-    if (mkdtemp(pattern.data()) == nullptr) {
-      throw std::system_error(errno, std::generic_category(), "mkdtemp " + pattern);
-    }
-    path_ = pattern;
+  TempDir() {
+    std::random_device random;
+    const auto base = std::filesystem::temp_directory_path();
+    do {
+      path_ = base / ("varnik-test-" + std::to_string(random()));
+    } while (!std::filesystem::create_directory(path_));
   }
   ~TempDir() {
     std::error_code ignored;
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ignored);
     std::filesystem::remove_all(path_, ignored);
   }
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
 
-  const std::filesystem::path& Path() const { return path_; }
+  const std::filesystem::path& path() const { return path_; }
 
  private:
   std::filesystem::path path_;
 };
+
+inline void WriteBytes(const std::filesystem::path& path, std::string_view bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+inline std::string ReadBytes(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
 
 }  // namespace varnik::test

@@ -9,9 +9,13 @@
 #include <vector>
 
 #include "setupconfig/com/windows_text.h"
-#include "tests/core/temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 namespace varnik::testing {
+
+using test::ReadBytes;
+using test::TempDir;
+using test::WriteBytes;
 
 inline std::string Utf8(std::u16string_view text) { return Utf8FromWide(ToWide(text)); }
 

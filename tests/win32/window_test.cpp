@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "setupconfig/com/windows_text.h"
-#include "tests/core/temp_dir.h"
+#include "tests/support/temp_dir.h"
 #include "tests/win32/standin_state.h"
 #include "tests/win32/window_driver.h"
 #include "ui/win32/control_ids.h"
