@@ -34,7 +34,10 @@ class PlatformError : public std::runtime_error {
     bool object_missing = false;
   };
 
-  explicit PlatformError(const std::string& text, Details details = {})
+  // Two constructors rather than `Details details = {}`: the compilers refuse
+  // Details' member defaults in a default argument inside this class.
+  explicit PlatformError(const std::string& text) : PlatformError(text, Details{}) {}
+  PlatformError(const std::string& text, Details details)
       : std::runtime_error(text), details_(details) {}
 
   std::optional<std::uint32_t> code() const { return details_.code; }
