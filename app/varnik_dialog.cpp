@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "common/platform_error.h"
 #include "names/entry_check.h"
 
 namespace varnik {
@@ -9,6 +10,18 @@ namespace {
 
 constexpr std::u16string_view kTitle = u"Varnik";
 constexpr std::u16string_view kWarningTitle = u"ATTENZIONE";
+
+// Runs one step of the dialog: a platform failure leaves it marked with the
+// step, so the front end can tell the user what did not work.
+template <typename Call>
+decltype(auto) AtStep(FailedStep step, Call&& call) {
+  try {
+    return call();
+  } catch (PlatformError& error) {
+    error.MarkStep(step);
+    throw;
+  }
+}
 
 }  // namespace
 
@@ -24,15 +37,18 @@ void VarnikDialog::Form_Load() {
   surface_.MoveWindow(left, top);
   surface_.SetTitle(kTitle);
 
-  setup_config_ = create_setup_config_(kSetupConfigProgId);
+  setup_config_ =
+      AtStep(FailedStep::CreateObject, [&] { return create_setup_config_(kSetupConfigProgId); });
 
   surface_.SetEntryText(EntryLine::First, u"");
   surface_.SetEntryText(EntryLine::Second, u"");
 
-  const ListFileState saved = LoadNameList(list_file_);
+  const ListFileState saved =
+      AtStep(FailedStep::ReadList, [&] { return LoadNameList(list_file_); });
   if (saved.kind == ListFileState::Kind::Empty) {
     // The object's own value is shown as it is, trailing spaces included.
-    surface_.SetEntryText(EntryLine::First, setup_config_->Name());
+    surface_.SetEntryText(EntryLine::First,
+                          AtStep(FailedStep::ReadName, [&] { return setup_config_->Name(); }));
     surface_.SetEntryText(EntryLine::Second, u"");
     return;
   }
@@ -51,12 +67,14 @@ void VarnikDialog::CmdAvvia_Click(std::int16_t Index) {
   }
 
   // The object first: if it fails, the list file keeps what it had.
-  setup_config_->SetName(verdict.text);
-  setup_config_->Apply(true);
+  AtStep(FailedStep::AssignName, [&] { setup_config_->SetName(verdict.text); });
+  AtStep(FailedStep::CallApply, [&] { setup_config_->Apply(true); });
 
   // The other line is saved as it stands, checked or not.
-  SaveNameList(surface_.EntryText(EntryLine::First), surface_.EntryText(EntryLine::Second),
-               list_file_);
+  AtStep(FailedStep::SaveList, [&] {
+    SaveNameList(surface_.EntryText(EntryLine::First), surface_.EntryText(EntryLine::Second),
+                 list_file_);
+  });
   surface_.CloseWindow();
 }
 

@@ -14,8 +14,9 @@ namespace varnik {
 // The logic of the program's one window, kept apart from the window itself:
 // it talks to the window only through DialogSurface and to the outside object
 // only through SetupConfig. Each handler runs on the window's thread, one at a
-// time. No PlatformError is caught here; it reaches the front end, which
-// reports it and ends the program.
+// time. No PlatformError is handled here: each is marked with the step that
+// failed (FailedStep) and goes on to the front end, which reports it and ends
+// the program.
 class VarnikDialog {
  public:
   using SetupConfigFactory = std::function<std::unique_ptr<SetupConfig>(std::u16string_view)>;

@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -57,8 +59,20 @@ class RecordingSurface final : public DialogSurface {
   CallLog& log_;
 };
 
-// The steps at which the recording object can be made to fail.
-enum class FailAt { Nothing, Create, GetName, SetName, Apply };
+// The steps at which the recording object, or the list file, can be made to
+// fail.
+enum class FailAt { Nothing, Create, GetName, SetName, Apply, List };
+
+// The step a PlatformError thrown by `act` is marked with; nothing when there
+// is none.
+std::optional<FailedStep> StepOfFailure(const std::function<void()>& act) {
+  try {
+    act();
+  } catch (const PlatformError& error) {
+    return error.step();
+  }
+  return std::nullopt;
+}
 
 class RecordingSetupConfig final : public SetupConfig {
  public:
@@ -158,6 +172,7 @@ TEST_F(DialogTest, WindowLargerThanTheScreenGetsNegativePositions) {
 struct StartFailure {
   FailAt fail_at;
   std::u16string last_call;
+  FailedStep step;
 };
 
 void PrintTo(const StartFailure& c, std::ostream* os) {
@@ -166,16 +181,19 @@ void PrintTo(const StartFailure& c, std::ostream* os) {
 
 class StartFailureTest : public DialogTest, public ::testing::WithParamInterface<StartFailure> {};
 
-TEST_P(StartFailureTest, StopsAtTheFailingStep) {
+TEST_P(StartFailureTest, StopsAtTheFailingStepAndMarksIt) {
   fail_at = GetParam().fail_at;
-  EXPECT_THROW(Dialog().Form_Load(), PlatformError);
+  if (fail_at == FailAt::List) fs::create_directory(ListPath());  // a list that cannot be read
+  EXPECT_EQ(StepOfFailure([&] { Dialog().Form_Load(); }), GetParam().step);
   EXPECT_EQ(log.back(), GetParam().last_call);
 }
 
-INSTANTIATE_TEST_SUITE_P(Steps, StartFailureTest,
-                         ::testing::Values(StartFailure{FailAt::Create,
-                                                        u"create VeruVeve.SetupConfig"},
-                                           StartFailure{FailAt::GetName, u"get Name"}));
+INSTANTIATE_TEST_SUITE_P(
+    Steps, StartFailureTest,
+    ::testing::Values(StartFailure{FailAt::Create, u"create VeruVeve.SetupConfig",
+                                   FailedStep::CreateObject},
+                      StartFailure{FailAt::List, u"entry1 ", FailedStep::ReadList},
+                      StartFailure{FailAt::GetName, u"get Name", FailedStep::ReadName}));
 
 // --- Apply --------------------------------------------------------------------------
 
@@ -243,6 +261,7 @@ TEST_F(DialogTest, IndexThatNamesNoLineDoesNothing) {
 struct ApplyFailure {
   FailAt fail_at;
   std::vector<std::u16string> calls;  // what reached the object before the failure
+  FailedStep step;
 };
 
 void PrintTo(const ApplyFailure& c, std::ostream* os) {
@@ -255,22 +274,23 @@ TEST_P(ApplyFailureTest, ObjectFailureSavesNothingAndUndoesNothing) {
   StartWithList("OLD\r\nOLD-2\r\n");
   fail_at = GetParam().fail_at;
   surface.entries = {u"NEW", u"NEW-2"};
-  EXPECT_THROW(Dialog().CmdAvvia_Click(0), PlatformError);
+  EXPECT_EQ(StepOfFailure([&] { Dialog().CmdAvvia_Click(0); }), GetParam().step);
   EXPECT_EQ(log, GetParam().calls);
   EXPECT_EQ(ReadBytes(ListPath()), "OLD\r\nOLD-2\r\n");
 }
 
-INSTANTIATE_TEST_SUITE_P(Steps, ApplyFailureTest,
-                         ::testing::Values(ApplyFailure{FailAt::SetName, {u"set Name NEW"}},
-                                           ApplyFailure{FailAt::Apply,
-                                                        {u"set Name NEW", u"Apply true"}}));
+INSTANTIATE_TEST_SUITE_P(
+    Steps, ApplyFailureTest,
+    ::testing::Values(ApplyFailure{FailAt::SetName, {u"set Name NEW"}, FailedStep::AssignName},
+                      ApplyFailure{
+                          FailAt::Apply, {u"set Name NEW", u"Apply true"}, FailedStep::CallApply}));
 
 TEST_F(DialogTest, FailedSaveComesAfterTheObjectAndKeepsTheWindowOpen) {
   StartWithList("OLD\r\n");
   fs::remove(ListPath());
   fs::create_directory(ListPath());  // nothing can replace a directory
   surface.entries = {u"NEW", u""};
-  EXPECT_THROW(Dialog().CmdAvvia_Click(0), PlatformError);
+  EXPECT_EQ(StepOfFailure([&] { Dialog().CmdAvvia_Click(0); }), FailedStep::SaveList);
   EXPECT_THAT(log, ElementsAre(u"set Name NEW", u"Apply true"));
 }
 

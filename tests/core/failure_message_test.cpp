@@ -1,0 +1,180 @@
+#include "app/failure_message.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/utf8_text.h"
+#include "common/platform_error.h"
+
+namespace varnik {
+namespace {
+
+using ::testing::Each;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+
+std::vector<std::u16string> Split(std::u16string_view text, std::u16string_view separator) {
+  std::vector<std::u16string> parts;
+  for (std::size_t end; (end = text.find(separator)) != std::u16string_view::npos;) {
+    parts.emplace_back(text.substr(0, end));
+    text.remove_prefix(end + separator.size());
+  }
+  parts.emplace_back(text);
+  return parts;
+}
+
+PlatformError Failure(std::string text, FailedStep step, PlatformError::Details details = {}) {
+  PlatformError error(text, details);
+  error.MarkStep(step);
+  return error;
+}
+
+TEST(FailureMessageTest, EachStepHasASentenceOfItsOwnBeforeThePlatformsText) {
+  std::set<std::u16string> sentences;
+  for (const FailedStep step :
+       {FailedStep::Unknown, FailedStep::CreateObject, FailedStep::ReadName, FailedStep::AssignName,
+        FailedStep::CallApply, FailedStep::ReadList, FailedStep::SaveList}) {
+    const FailureMessage message = MessageForFailure(Failure("Accesso negato.", step));
+    const std::vector<std::u16string> paragraphs = Split(message.box, u"\n\n");
+    ASSERT_EQ(paragraphs.size(), 2u) << message.standard_error;
+    EXPECT_EQ(paragraphs[1], u"Accesso negato.");
+    sentences.insert(paragraphs[0]);
+  }
+  EXPECT_EQ(sentences.size(), 7u) << "two steps share a sentence";
+}
+
+// Everything after the step's sentence, as the box shows it.
+struct DetailsCase {
+  const char* label;
+  std::string what;
+  PlatformError::Details details;
+  std::vector<std::u16string> after_sentence;
+};
+
+TEST(FailureMessageTest, PlatformTextThenCodeThenWhetherTheObjectIsInstalled) {
+  const DetailsCase cases[] = {
+      {"missing COM object, no system text",
+       "",
+       {0x800401F3, true},
+       {u"Codice di errore: 0x800401F3"}},
+      {"missing D-Bus object",
+       "org.freedesktop.DBus.Error.ServiceUnknown: x",
+       {std::nullopt, true},
+       {u"org.freedesktop.DBus.Error.ServiceUnknown: x"}},
+      {"small code, padded",
+       "Errore.\r\n",
+       {0x5, false},
+       {u"Errore.", u"Codice di errore: 0x00000005"}},
+      {"hostile text",
+       "\x1b]0;x\x07\xC2\x9B"
+       "2J\r\xFF",
+       {},
+       {u"\\x1B]0;x\\x07\\u009B2J\n\uFFFD"}},
+  };
+  for (const DetailsCase& c : cases) {
+    SCOPED_TRACE(c.label);
+    const std::vector<std::u16string> paragraphs =
+        Split(MessageForFailure(Failure(c.what, FailedStep::CreateObject, c.details)).box, u"\n\n");
+    ASSERT_GE(paragraphs.size(), 1u + c.after_sentence.size());
+    EXPECT_EQ(
+        std::vector(paragraphs.begin() + 1,
+                    paragraphs.begin() + 1 + static_cast<std::ptrdiff_t>(c.after_sentence.size())),
+        c.after_sentence);
+    const bool says_missing =
+        paragraphs.back().find(u"\"VeruVeve.SetupConfig\" non \u00E8 installato") !=
+        std::u16string::npos;
+    EXPECT_EQ(says_missing, c.details.object_missing);
+    EXPECT_EQ(paragraphs.size(), 1u + c.after_sentence.size() + (c.details.object_missing ? 1 : 0));
+  }
+}
+
+TEST(FailureMessageTest, HugeTextIsCutInTheBoxAndWholeOnStandardError) {
+  std::string huge;
+  std::size_t huge_lines = 0;
+  for (; huge.size() < 100'000; ++huge_lines) {
+    huge += "riga " + std::to_string(huge_lines) + " \x1b[2J" + std::string(70, 'x') + "\n";
+  }
+  const FailureMessage message =
+      MessageForFailure(Failure(huge, FailedStep::CallApply, {0x80004005, true}));
+
+  const std::vector<std::u16string> lines = Split(message.box, u"\n");
+  EXPECT_LE(lines.size(), 30u);
+  for (const std::u16string& line : lines) EXPECT_LE(line.size(), kBoxLineLength);
+  const std::vector<std::u16string> paragraphs = Split(message.box, u"\n\n");
+  ASSERT_EQ(paragraphs.size(), 4u) << "the code and the missing object are kept";
+  EXPECT_EQ(Split(paragraphs[1], u"\n").size(), kBoxPlatformLines);
+  EXPECT_EQ(paragraphs[1].back(), u'\u2026');
+
+  // Every line of the text, escaped, each a line of its own.
+  std::vector<std::string> written;
+  for (std::size_t start = 0, end;
+       (end = message.standard_error.find('\n', start)) != std::string::npos; start = end + 1)
+    written.push_back(message.standard_error.substr(start, end - start));
+  EXPECT_THAT(written, Each(StartsWith("varnik: ")));
+  EXPECT_EQ(written.size(), 1 + huge_lines + 1 + 1);
+  EXPECT_THAT(message.standard_error, HasSubstr("varnik: riga 0 \\x1B[2Jxxxx"));
+  EXPECT_EQ(message.standard_error.find('\x1b'), std::string::npos);
+}
+
+TEST(FailureMessageTest, OtherExceptionsAreReportedWithTheirText) {
+  const FailureMessage message = MessageForFailure(std::bad_alloc());
+  EXPECT_THAT(Split(message.box, u"\n\n"), ElementsAre(::testing::_, u"std::bad_alloc"));
+}
+
+struct WrapCase {
+  std::u16string text;
+  std::size_t width, max_lines;
+  std::u16string wrapped;
+};
+
+TEST(WrapTextTest, BreaksAtSpacesOrInsideLongWordsAndCutsWithAnEllipsis) {
+  const WrapCase cases[] = {
+      {u"", 5, 1, u""},
+      {u"alfa beta gamma", 10, 9, u"alfa beta\ngamma"},
+      {u"alfa     beta", 6, 9, u"alfa\nbeta"},
+      {u"abcdefghij", 4, 9, u"abcd\nefgh\nij"},
+      {u"abc\U0001F600d", 4, 9, u"abc\n\U0001F600d"},
+      {u"a\n\nb", 5, 9, u"a\n\nb"},
+      {u"a\nb\nc", 5, 2, u"a\nb\u2026"},
+      {u"abcde fghij klmno", 5, 2, u"abcde\nfghi\u2026"},
+      {u"abcde fghij", 5, 2, u"abcde\nfghij"},
+  };
+  for (const WrapCase& c : cases) {
+    EXPECT_EQ(WrapText(c.text, c.width, c.max_lines), c.wrapped) << Utf8FromUtf16(c.text);
+  }
+}
+
+TEST(EscapeControlsTest, EscapesControlsAndKeepsLineEndsAndText) {
+  const std::pair<std::u16string, std::u16string> cases[] = {
+      {u"Citt\u00E0 \u20AC \U0001F600 \\x", u"Citt\u00E0 \u20AC \U0001F600 \\x"},
+      {u"a\r\nb\rc\nd", u"a\nb\nc\nd"},
+      {std::u16string(u"\t\0\x7F", 3), u"\\x09\\x00\\x7F"},
+      {u"\u0085\u009B\u200F\u2028\u202E\u2066", u"\\u0085\\u009B\\u200F\\u2028\\u202E\\u2066"},
+      {u"\xD800x\xDC00", u"\\uD800x\\uDC00"},
+  };
+  for (const auto& [text, escaped] : cases) {
+    EXPECT_EQ(EscapeControls(text), escaped) << Utf8FromUtf16(escaped);
+  }
+}
+
+TEST(Utf8TextTest, InvalidUtf8BecomesReplacementCharacters) {
+  const std::pair<std::string, std::u16string> cases[] = {
+      {"Perch\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80", u"Perch\u00E9 \u20AC \U0001F600"},
+      {"\xFF\x80 \xC0\xAF \xE0\x80\xAF", u"\uFFFD\uFFFD \uFFFD\uFFFD \uFFFD"},  // stray, overlong
+      {"\xED\xA0\x80 \xF4\x90\x80\x80", u"\uFFFD \uFFFD"},  // a surrogate, past U+10FFFF
+      {"\xE2\x82 \xF0\x9F\x98", u"\uFFFD \uFFFD"},          // cut short
+  };
+  for (const auto& [bytes, text] : cases) EXPECT_EQ(Utf16FromUtf8(bytes), text) << bytes;
+  EXPECT_EQ(Utf8FromUtf16(u"\xD800"
+                          u"a\U0001F600"),
+            "\xEF\xBF\xBD"
+            "a\xF0\x9F\x98\x80");
+}
+
+}  // namespace
+}  // namespace varnik
