@@ -4,8 +4,14 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDBusError>
+#include <QDBusReply>
+#include <QTimer>
+#include <climits>
+#include <cmath>
 #include <cstdio>
+#include <optional>
 
 #include "standin/dbus/standin_folder.h"
 #include "standin/dbus/standin_object.h"
@@ -14,6 +20,10 @@ namespace {
 
 using varnik::standin::StandinFolder;
 using varnik::standin::StandinObject;
+
+// How long the stand-in waits for a call before it quits by itself, so that it
+// holds the name only while someone uses it.
+constexpr double kDefaultIdleSeconds = 300;
 
 int Fail(const QString& text) {
   std::fprintf(stderr, "varnik-setupconfig-standin: %s\n", qPrintable(text));
@@ -31,6 +41,17 @@ QDBusConnection ConnectToBus() {
     return QDBusConnection::connectToBus(QDBusConnection::ActivationBus, QStringLiteral("starter"));
   }
   return QDBusConnection::sessionBus();
+}
+
+// The idle time in milliseconds (0: never quit when idle), or nothing when
+// text is not a number of seconds a timer can hold.
+std::optional<int> IdleMilliseconds(const QString& text) {
+  bool ok = false;
+  const double seconds = text.toDouble(&ok);
+  if (!ok || !std::isfinite(seconds) || seconds < 0 || seconds * 1000 > INT_MAX) {
+    return std::nullopt;
+  }
+  return static_cast<int>(std::lround(seconds * 1000));
 }
 
 }  // namespace
@@ -54,10 +75,27 @@ int main(int argc, char* argv[]) {
           "  CALL.fail  make CALL fail: error name on the first line, message after it\n"
           "  CALL.hang  never answer CALL\n"
           "where CALL is get-name, set-name or apply.\n"
-          "It quits when its bus goes away.")
+          "\n"
+          "It lets a later owner take the name and quits when it loses the name, when\n"
+          "no call has come for the idle time, or when its bus goes away.")
           .arg(folder.Path()));
   parser.addHelpOption();
+  const QCommandLineOption replace_option(
+      QStringLiteral("replace"),
+      QStringLiteral("Take the name from the owner that has it, when that owner allows it."));
+  const QCommandLineOption idle_option(
+      QStringLiteral("idle-exit"),
+      QStringLiteral("Quit after <seconds> without a call (default %1; 0: never).")
+          .arg(kDefaultIdleSeconds),
+      QStringLiteral("seconds"), QString::number(kDefaultIdleSeconds));
+  parser.addOption(replace_option);
+  parser.addOption(idle_option);
   parser.process(app);
+  const std::optional<int> idle_ms = IdleMilliseconds(parser.value(idle_option));
+  if (!idle_ms) {
+    return Fail(QStringLiteral("--idle-exit takes a number of seconds, not \"%1\"")
+                    .arg(parser.value(idle_option)));
+  }
 
   try {
     folder.Create();
@@ -77,12 +115,37 @@ int main(int argc, char* argv[]) {
     return Fail(
         QStringLiteral("cannot serve %1").arg(QString::fromLatin1(varnik::standin::kObjectPath)));
   }
-  // The name last, so every call that reaches it finds the object in place.
-  if (!bus.registerService(QString::fromLatin1(varnik::standin::kServiceName))) {
-    const QDBusError error = bus.lastError();
-    return Fail(error.isValid() ? Describe(error)
-                                : QStringLiteral("%1 is already owned on this bus")
-                                      .arg(QString::fromLatin1(varnik::standin::kServiceName)));
+
+  QTimer idle;
+  idle.setSingleShot(true);
+  idle.setInterval(*idle_ms);
+  QObject::connect(&idle, &QTimer::timeout, &app, &QCoreApplication::quit);
+  if (*idle_ms > 0) {
+    QObject::connect(&object, &StandinObject::CallReceived, &idle, qOverload<>(&QTimer::start));
   }
+
+  // The real object, or another stand-in, may take the name over at any time;
+  // this one then has nothing left to serve.
+  const QString service = QString::fromLatin1(varnik::standin::kServiceName);
+  QDBusConnectionInterface* const bus_daemon = bus.interface();
+  QObject::connect(bus_daemon, &QDBusConnectionInterface::serviceUnregistered, &app,
+                   [&service](const QString& name) {
+                     if (name == service) QCoreApplication::quit();
+                   });
+  // The name last, so every call that reaches it finds the object in place.
+  const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> registered =
+      bus_daemon->registerService(service,
+                                  parser.isSet(replace_option)
+                                      ? QDBusConnectionInterface::ReplaceExistingService
+                                      : QDBusConnectionInterface::DontQueueService,
+                                  QDBusConnectionInterface::AllowReplacement);
+  if (!registered.isValid()) return Fail(Describe(registered.error()));
+  if (registered.value() != QDBusConnectionInterface::ServiceRegistered) {
+    return Fail(
+        parser.isSet(replace_option)
+            ? QStringLiteral("%1 is owned on this bus by a program that keeps it").arg(service)
+            : QStringLiteral("%1 is already owned on this bus (--replace takes it)").arg(service));
+  }
+  if (*idle_ms > 0) idle.start();
   return app.exec();
 }

@@ -28,6 +28,10 @@ class StandinObject final : public QDBusVirtualObject {
   QString introspect(const QString& path) const override;
   bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override;
 
+ signals:
+  // A method call reached the object, whatever the answer.
+  void CallReceived();
+
  private:
   // The answer to message, or nothing when the call is to hang.
   std::optional<QDBusMessage> Serve(const QDBusMessage& message) const;
