@@ -1,12 +1,37 @@
 // Varnik: puts one of two saved names into the configuration object's Name.
 
+#include <fcntl.h>
+#include <signal.h>
+
+#include <cerrno>
+
 #include <QApplication>
 
 #include "setupconfig/setup_config.h"
 #include "ui/qt/italian_qt_texts.h"
 #include "ui/qt/varnik_program.h"
 
+namespace {
+
+// A failure report must reach its box and its exit status whatever standard
+// error is. Writing to a closed pipe fails instead of ending the program, and
+// a standard stream the program was started without is opened on /dev/null,
+// so no file or socket the program opens later takes its number and gets the
+// text meant for standard error.
+void GuardStandardStreams() {
+  signal(SIGPIPE, SIG_IGN);
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
+      // The lowest free number is the one just found closed.
+      if (open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY) != fd) break;
+    }
+  }
+}
+
+}  // namespace
+
 int main(int argc, char* argv[]) {
+  GuardStandardStreams();
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("varnik"));
   // The installed desktop file's id (packaging/linux): window managers and

@@ -30,11 +30,18 @@ class BlockingCaller {
         timeout_ms_(static_cast<int>(
             std::clamp<std::chrono::milliseconds::rep>(timeout.count(), 1, INT_MAX))) {}
 
-  QDBusMessage Call(const QString& service, const QString& path, const QString& interface,
+  // The answer, which may be an error.
+  QDBusMessage Send(const QString& service, const QString& path, const QString& interface,
                     const QString& member, const QList<QVariant>& arguments) const {
     QDBusMessage message = QDBusMessage::createMethodCall(service, path, interface, member);
     message.setArguments(arguments);
-    QDBusMessage reply = bus_.call(message, QDBus::Block, timeout_ms_);
+    return bus_.call(message, QDBus::Block, timeout_ms_);
+  }
+
+  // The answer; an error throws.
+  QDBusMessage Call(const QString& service, const QString& path, const QString& interface,
+                    const QString& member, const QList<QVariant>& arguments) const {
+    QDBusMessage reply = Send(service, path, interface, member, arguments);
     if (reply.type() != QDBusMessage::ReplyMessage) throw PlatformError(ErrorText(reply));
     return reply;
   }
@@ -44,10 +51,14 @@ class BlockingCaller {
   int timeout_ms_;
 };
 
+// The object of one connection, the one that owned the well-known name when
+// the object was created. Every call goes to that connection's unique name:
+// once it is gone, calls fail with the bus's text, and no process that has
+// taken the well-known name since is reached.
 class DBusSetupConfig final : public SetupConfig {
  public:
-  DBusSetupConfig(BlockingCaller caller, DBusObjectAddress address)
-      : caller_(std::move(caller)), address_(std::move(address)) {}
+  DBusSetupConfig(BlockingCaller caller, DBusObjectAddress address, QString owner)
+      : caller_(std::move(caller)), address_(std::move(address)), owner_(std::move(owner)) {}
 
   std::u16string Name() override {
     const QDBusMessage reply = CallObject(kPropertiesInterface, QStringLiteral("Get"),
@@ -81,7 +92,7 @@ class DBusSetupConfig final : public SetupConfig {
  private:
   QDBusMessage CallObject(const QString& interface, const QString& member,
                           const QList<QVariant>& arguments) const {
-    return caller_.Call(address_.service, address_.path, interface, member, arguments);
+    return caller_.Call(owner_, address_.path, interface, member, arguments);
   }
 
   std::string Describe(const QString& what) const {
@@ -90,17 +101,42 @@ class DBusSetupConfig final : public SetupConfig {
 
   BlockingCaller caller_;
   DBusObjectAddress address_;
+  QString owner_;  // the unique name of the connection that serves the object
 };
 
-// Makes sure someone owns the service name, asking the bus to start the
-// activatable service when nobody does yet.
-void EnsureOwner(const BlockingCaller& caller, const QString& service) {
-  const QDBusMessage has_owner =
-      caller.Call(kBusService, kBusPath, kBusInterface, QStringLiteral("NameHasOwner"), {service});
-  if (!has_owner.arguments().value(0).toBool()) {
-    caller.Call(kBusService, kBusPath, kBusInterface, QStringLiteral("StartServiceByName"),
-                {service, QVariant::fromValue(0u)});
+// A failure of the bus while the object is being created. The bus's errors for
+// a name that nobody owns or can start mean that the object is not installed.
+[[noreturn]] void ThrowCreationError(const QDBusMessage& error_reply) {
+  const QString name = error_reply.errorName();
+  const bool missing = name == QStringLiteral("org.freedesktop.DBus.Error.ServiceUnknown") ||
+                       name == QStringLiteral("org.freedesktop.DBus.Error.NameHasNoOwner");
+  throw PlatformError(ErrorText(error_reply), {std::nullopt, missing});
+}
+
+QDBusMessage CallBus(const BlockingCaller& caller, const QString& member,
+                     const QList<QVariant>& arguments) {
+  QDBusMessage reply = caller.Send(kBusService, kBusPath, kBusInterface, member, arguments);
+  if (reply.type() != QDBusMessage::ReplyMessage) ThrowCreationError(reply);
+  return reply;
+}
+
+// The unique name of the connection that owns the service name, asking the
+// bus to start the activatable service when nobody owns it yet.
+QString UniqueOwner(const BlockingCaller& caller, const QString& service) {
+  const QString get_owner = QStringLiteral("GetNameOwner");
+  QDBusMessage owner = caller.Send(kBusService, kBusPath, kBusInterface, get_owner, {service});
+  if (owner.type() != QDBusMessage::ReplyMessage) {
+    if (owner.errorName() != QStringLiteral("org.freedesktop.DBus.Error.NameHasNoOwner")) {
+      ThrowCreationError(owner);
+    }
+    CallBus(caller, QStringLiteral("StartServiceByName"), {service, QVariant::fromValue(0u)});
+    owner = CallBus(caller, get_owner, {service});
   }
+  const QString unique = owner.arguments().value(0).toString();
+  if (unique.isEmpty()) {
+    throw PlatformError(QStringLiteral("The bus named no owner for %1").arg(service).toStdString());
+  }
+  return unique;
 }
 
 }  // namespace
@@ -116,8 +152,9 @@ std::unique_ptr<SetupConfig> CreateDBusSetupConfig(const QDBusConnection& bus,
   if (!bus.isConnected()) throw PlatformError(ErrorText(bus.lastError()));
 
   BlockingCaller caller(bus, call_timeout);
-  EnsureOwner(caller, address->service);
-  return std::make_unique<DBusSetupConfig>(std::move(caller), std::move(*address));
+  QString owner = UniqueOwner(caller, address->service);
+  return std::make_unique<DBusSetupConfig>(std::move(caller), std::move(*address),
+                                           std::move(owner));
 }
 
 }  // namespace varnik

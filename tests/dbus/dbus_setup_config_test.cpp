@@ -6,7 +6,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <QDBusMessage>
+
+#include <signal.h>
+
+#include <chrono>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "common/platform_error.h"
@@ -20,14 +26,20 @@ using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 
-// What a PlatformError thrown by the call says.
-std::string Failure(const std::function<void()>& call) {
+// The PlatformError thrown by the call, if any.
+std::optional<PlatformError> Caught(const std::function<void()>& call) {
   try {
     call();
   } catch (const PlatformError& error) {
-    return error.what();
+    return error;
   }
-  return "no failure";
+  return std::nullopt;
+}
+
+// What a PlatformError thrown by the call says.
+std::string Failure(const std::function<void()>& call) {
+  const std::optional<PlatformError> error = Caught(call);
+  return error ? error->what() : "no failure";
 }
 
 // Creates the object over a fresh connection of the test's own to the
@@ -42,6 +54,16 @@ class DBusSetupConfigTest : public ::testing::Test {
     QDBusConnection::disconnectFromBus(kConnection);
     return CreateDBusSetupConfig(QDBusConnection::connectToBus(address, kConnection),
                                  kSetupConfigProgId, timeout);
+  }
+
+  // A call to the bus itself over the test's connection.
+  QVariant CallBus(const char* member, const QList<QVariant>& arguments) const {
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+        QStringLiteral("org.freedesktop.DBus"), QString::fromLatin1(member));
+    call.setArguments(arguments);
+    const QDBusMessage reply = QDBusConnection(kConnection).call(call);
+    return reply.arguments().value(0);
   }
 
   const QString kConnection = QStringLiteral("varnik-test");
@@ -80,10 +102,44 @@ TEST_F(DBusSetupConfigTest, NamesRoundTripUnchangedAsUtf8) {
   }
 }
 
-TEST_F(DBusSetupConfigTest, MissingServiceFailsWithTheBusError) {
+TEST_F(DBusSetupConfigTest, MissingServiceFailsWithTheBusErrorAsAMissingObject) {
   const StandinBus no_service(/*with_standin=*/false);
-  EXPECT_THAT(Failure([&] { Create(kDefaultDBusCallTimeout, &no_service); }),
-              HasSubstr("org.freedesktop.DBus.Error.ServiceUnknown: "));
+  const std::optional<PlatformError> error =
+      Caught([&] { Create(kDefaultDBusCallTimeout, &no_service); });
+  ASSERT_TRUE(error);
+  EXPECT_THAT(error->what(), HasSubstr("org.freedesktop.DBus.Error.ServiceUnknown: "));
+  EXPECT_TRUE(error->object_missing());
+}
+
+// The object is the process that owned the name at creation: once it is
+// gone, calls fail, even with another process owning the name by then.
+TEST_F(DBusSetupConfigTest, CallsNeverReachALaterOwnerOfTheName) {
+  const std::unique_ptr<SetupConfig> config = Create();
+  const QVariant service = QStringLiteral("VeruVeve.SetupConfig");
+  const QString first = CallBus("GetNameOwner", {service}).toString();
+  ASSERT_EQ(
+      kill(static_cast<pid_t>(CallBus("GetConnectionUnixProcessID", {first}).toUInt()), SIGKILL),
+      0);
+  // Another stand-in takes the name once the bus has seen the first go.
+  QString second = first;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while ((second.isEmpty() || second == first) && std::chrono::steady_clock::now() < deadline) {
+    CallBus("StartServiceByName", {service, QVariant::fromValue(0u)});
+    second = CallBus("GetNameOwner", {service}).toString();
+  }
+  ASSERT_NE(second, first);
+  ASSERT_FALSE(second.isEmpty());
+
+  const std::function<void()> calls[] = {
+      [&] { config->Name(); }, [&] { config->SetName(u"VERDI"); }, [&] { config->Apply(true); }};
+  for (const auto& call : calls) {
+    const std::optional<PlatformError> error = Caught(call);
+    ASSERT_TRUE(error);
+    EXPECT_THAT(error->what(), HasSubstr("org.freedesktop.DBus.Error.ServiceUnknown: "));
+    EXPECT_THAT(error->what(), HasSubstr(first.toStdString()));
+    EXPECT_FALSE(error->object_missing());
+  }
+  EXPECT_THAT(standin_.Calls(), IsEmpty());
 }
 
 // One of the three calls, made on a fresh object.

@@ -3,6 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdlib>
 
 #include "tests/e2e/program_run.h"
@@ -83,6 +86,29 @@ TEST_F(LinuxProgramTest, RefusedLineWarnsAndExitSavesNothing) {
   EXPECT_FALSE(box.empty());
   EXPECT_THAT(standin_.Calls(), ElementsAre("Get Name"));
   EXPECT_FALSE(std::filesystem::exists(work_.path() / "name_start.txt"));
+}
+
+// With the object missing, the program reports it and ends with a failure
+// status even when it cannot write to standard error.
+TEST_F(LinuxProgramTest, MissingObjectIsReportedWhateverStandardErrorIs) {
+  const StandinBus no_object(/*with_standin=*/false);
+  for (const bool closed : {true, false}) {
+    SCOPED_TRACE(closed ? "closed" : "a pipe nobody reads");
+    int pipe_ends[2];
+    ASSERT_EQ(pipe2(pipe_ends, O_CLOEXEC), 0);
+    close(pipe_ends[0]);
+    run_.emplace(VARNIK_PROGRAM, work_.path(),
+                 std::vector<std::string>{"DISPLAY=" + display_.Name(),
+                                          "DBUS_SESSION_BUS_ADDRESS=" + no_object.Address(),
+                                          "QT_QPA_PLATFORM=xcb"},
+                 closed ? -1 : pipe_ends[1]);
+    close(pipe_ends[1]);
+
+    // The error box: the form is never shown. Without a window manager nobody
+    // gives it the keyboard, so the test does.
+    Shell("xdotool windowfocus --sync " + FindWindow("Varnik") + " key --clearmodifiers Return");
+    EXPECT_EQ(run_->WaitForExit(30s), 1);
+  }
 }
 
 }  // namespace

@@ -15,10 +15,12 @@ namespace varnik::test {
 
 ProgramRun::ProgramRun(const std::filesystem::path& program,
                        const std::filesystem::path& working_dir,
-                       const std::vector<std::string>& environment) {
+                       const std::vector<std::string>& environment, int standard_error) {
   pid_ = fork();
   if (pid_ < 0) throw std::runtime_error("fork failed");
   if (pid_ == 0) {
+    if (standard_error < 0) close(STDERR_FILENO);
+    if (standard_error > STDERR_FILENO) dup2(standard_error, STDERR_FILENO);
     if (chdir(working_dir.c_str()) != 0) _exit(126);
     for (const std::string& setting : environment) putenv(const_cast<char*>(setting.c_str()));
     execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));

@@ -10,12 +10,14 @@
 
 namespace varnik::test {
 
-// A program started in a working directory with extra environment variables.
-// A run still going when the object goes is killed.
+// A program started in a working directory with extra environment variables,
+// and with the test's standard error, another file descriptor
+// (standard_error), or none (-1). A run still going when the object goes is
+// killed.
 class ProgramRun {
  public:
   ProgramRun(const std::filesystem::path& program, const std::filesystem::path& working_dir,
-             const std::vector<std::string>& environment);
+             const std::vector<std::string>& environment, int standard_error = 2);
   ~ProgramRun();
   ProgramRun(const ProgramRun&) = delete;
   ProgramRun& operator=(const ProgramRun&) = delete;

@@ -53,6 +53,7 @@ struct CaughtBox {
   QMessageBox::StandardButtons buttons;
   qsizetype button_count;
   QWidget* parent;
+  QSize size;  // outer size, frame included
 };
 
 // Runs `act` and dismisses each message box it opens with the box's first
@@ -66,7 +67,8 @@ std::vector<CaughtBox> AnswerBoxes(const std::function<void()>& act) {
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
     if (box == nullptr) return;
     boxes.push_back({box->windowTitle(), box->text(), box->textFormat(), box->icon(),
-                     box->standardButtons(), box->buttons().size(), box->parentWidget()});
+                     box->standardButtons(), box->buttons().size(), box->parentWidget(),
+                     box->frameGeometry().size()});
     box->buttons().front()->click();
   });
   watch.start(0);
@@ -179,22 +181,30 @@ TEST_F(VarnikWindowTest, OuterGeometryIsInTwipsAndMovesRoundToWholePixels) {
   EXPECT_EQ(window_.size(), QSize(443, 70));
 }
 
-const char kFailure[] = "Servizio terminato";
-
 // An object that records what it is given and fails at Apply when told to.
 struct RecordingSetupConfig final : SetupConfig {
-  RecordingSetupConfig(Calls& calls_to, bool fail) : calls(calls_to), fail_apply(fail) {}
+  RecordingSetupConfig(Calls& calls_to, bool fail, std::string failure_text)
+      : calls(calls_to), fail_apply(fail), failure(std::move(failure_text)) {}
   std::u16string Name() override { return u""; }
   void SetName(std::u16string_view name) override {
     calls.push_back("SetName " + QString::fromStdU16String(std::u16string(name)).toStdString());
   }
   void Apply(bool value) override {
     calls.push_back(value ? "Apply true" : "Apply false");
-    if (fail_apply) throw PlatformError(kFailure);
+    if (fail_apply) throw PlatformError(failure);
   }
   Calls& calls;
   bool fail_apply;
+  std::string failure;
 };
+
+// 100 KB of text: a thousand lines, each wider than a box, and a word that
+// no box is wide enough for.
+std::string HugeText() {
+  std::string text;
+  for (int line = 0; line < 1000; ++line) text += "riga " + std::string(80, 'x') + "\n";
+  return text + std::string(100'000 - text.size(), 'x');
+}
 
 class ProgramTest : public ::testing::Test {
  protected:
@@ -204,8 +214,8 @@ class ProgramTest : public ::testing::Test {
     if (saved != nullptr) std::ofstream(list_, std::ios::binary) << saved;
     program_.emplace(
         [this, fail_at](std::u16string_view) {
-          if (fail_at == "create") throw PlatformError(kFailure);
-          return std::make_unique<RecordingSetupConfig>(calls_, fail_at == "Apply");
+          if (fail_at == "create") throw PlatformError(failure_);
+          return std::make_unique<RecordingSetupConfig>(calls_, fail_at == "Apply", failure_);
         },
         NameListFile{list_.string()}, errors_);
     return program_->Start();
@@ -223,6 +233,7 @@ class ProgramTest : public ::testing::Test {
   test::TempDir dir_;
   std::filesystem::path list_ = dir_.path() / "name_start.txt";
   Calls calls_;
+  std::string failure_;  // what the object's failure says
   std::ostringstream errors_;
   std::optional<VarnikProgram> program_;
 };
@@ -255,9 +266,19 @@ TEST_F(ProgramTest, PlatformFailureIsReportedAndEndsTheRunWithAFailureStatus) {
     const char* label;
     const char* saved;
     const char* fail_at;
-  } cases[] = {{"at start-up", nullptr, "create"}, {"while applying", "ROSSI\r\n\r\n", "Apply"}};
-  for (const auto& [label, saved, fail_at] : cases) {
+    FailedStep step;
+    std::string text;
+  } cases[] = {
+      {"at start-up", nullptr, "create", FailedStep::CreateObject, "Servizio terminato"},
+      {"while applying", "ROSSI\r\n\r\n", "Apply", FailedStep::CallApply, "Servizio terminato"},
+      {"with 100 KB of text", "ROSSI\r\n\r\n", "Apply", FailedStep::CallApply, HugeText()},
+  };
+  for (const auto& [label, saved, fail_at, step, text] : cases) {
     SCOPED_TRACE(label);
+    failure_ = text;
+    PlatformError failure(text);
+    failure.MarkStep(step);
+    const FailureMessage expected = MessageForFailure(failure);
     int status = 0;
     const auto boxes = AnswerBoxes([&] {
       if (!Start(saved, fail_at)) return;
@@ -270,10 +291,13 @@ TEST_F(ProgramTest, PlatformFailureIsReportedAndEndsTheRunWithAFailureStatus) {
     EXPECT_NE(status, 99) << "the event loop did not end";
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].title, QStringLiteral("Varnik"));
-    EXPECT_EQ(boxes[0].text, QString::fromLatin1(kFailure));
+    EXPECT_EQ(boxes[0].text, QString::fromStdU16String(expected.box));
     EXPECT_EQ(boxes[0].icon, QMessageBox::Critical);
     EXPECT_EQ(boxes[0].buttons, QMessageBox::Ok);
-    EXPECT_EQ(errors_.str(), "varnik: " + std::string(kFailure) + "\n");
+    EXPECT_EQ(errors_.str(), expected.standard_error);
+    // The box fits on the screen it is shown on, its button included.
+    const QSize screen = QGuiApplication::primaryScreen()->availableGeometry().size();
+    EXPECT_TRUE(boxes[0].size.boundedTo(screen) == boxes[0].size) << boxes[0].size.height();
     EXPECT_FALSE(program_->window().isVisible());
     EXPECT_EQ(program_->ExitStatus(status), kPlatformFailureExitStatus);
     EXPECT_EQ(Saved(), saved ? saved : "");
