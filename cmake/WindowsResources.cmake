@@ -8,7 +8,7 @@ include_guard(GLOBAL)
 # resource script to include or to build on its own.
 function(varnik_version_resource target file_name file_type description)
   set(VARNIK_COMPANY_NAME "Varnik")
-  set(VARNIK_LEGAL_COPYRIGHT "Copyright © 2026 Varnik. Tutti i diritti riservati.")
+  set(VARNIK_LEGAL_COPYRIGHT "Copyright © 2026 gli autori di Varnik. Tutti i diritti riservati.")
   set(VARNIK_FILE_NAME ${file_name})
   set(VARNIK_FILE_TYPE ${file_type})
   set(VARNIK_FILE_DESCRIPTION ${description})
