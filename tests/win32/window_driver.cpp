@@ -34,8 +34,9 @@ std::filesystem::path BuiltFile(const wchar_t* name) {
   return std::filesystem::path(path).parent_path() / name;
 }
 
-VarnikProcess::VarnikProcess(const std::filesystem::path& working_directory) {
-  std::wstring command = L"\"" + BuiltFile(L"varnik.exe").wstring() + L"\"";
+VarnikProcess::VarnikProcess(const std::filesystem::path& working_directory,
+                             const std::filesystem::path& program) {
+  std::wstring command = L"\"" + program.wstring() + L"\"";
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,

@@ -13,13 +13,15 @@ namespace varnik::testing {
 // program of the build lands in one folder.
 std::filesystem::path BuiltFile(const wchar_t* name);
 
-// The real varnik.exe, started as its own process in a working directory of
-// the test's choosing. It inherits the test's environment, so a StandInState
-// in force points it at the test's stand-in state. Every wait is bounded; a
-// program still running at the end is ended.
+// The real varnik.exe (or another program, such as an installed one),
+// started as its own process in a working directory of the test's choosing.
+// It inherits the test's environment, so a StandInState in force points it at
+// the test's stand-in state. Every wait is bounded; a program still running
+// at the end is ended.
 class VarnikProcess {
  public:
-  explicit VarnikProcess(const std::filesystem::path& working_directory);
+  explicit VarnikProcess(const std::filesystem::path& working_directory,
+                         const std::filesystem::path& program = BuiltFile(L"varnik.exe"));
   ~VarnikProcess();
   VarnikProcess(const VarnikProcess&) = delete;
   VarnikProcess& operator=(const VarnikProcess&) = delete;

@@ -1,0 +1,82 @@
+// Varnik as its installer leaves it. scripts/test-msi runs this after a
+// silent install, with VARNIK_SHORTCUT naming the Start menu entry the
+// installer made; ctest does not, since it needs the installed program.
+#include <windows.h>
+
+#include <shlobj.h>
+#include <wrl/client.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/win32/standin_state.h"
+#include "tests/win32/window_driver.h"
+#include "ui/win32/control_ids.h"
+
+namespace varnik {
+namespace {
+
+using namespace testing;  // the driver's verbs, the stand-in and the process
+using Microsoft::WRL::ComPtr;
+
+struct Shortcut {
+  std::filesystem::path command;
+  std::filesystem::path working_folder;
+};
+
+Shortcut ReadShortcut(const wchar_t* file) {
+  ComPtr<IShellLinkW> link;
+  ComPtr<IPersistFile> stored;
+  wchar_t command[MAX_PATH] = {}, folder[MAX_PATH] = {};
+  if (FAILED(
+          CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&link))) ||
+      FAILED(link.As(&stored)) || FAILED(stored->Load(file, STGM_READ)) ||
+      FAILED(link->GetPath(command, MAX_PATH, nullptr, 0)) ||
+      FAILED(link->GetWorkingDirectory(folder, MAX_PATH))) {
+    return {};
+  }
+  return {command, folder};
+}
+
+std::filesystem::path LocalAppData() {
+  PWSTR path = nullptr;
+  std::filesystem::path folder;
+  if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &path))) folder = path;
+  CoTaskMemFree(path);
+  return folder;
+}
+
+// The entry's command, started in the entry's working folder as the shell
+// starts it, runs the program in the user's own folder, where the list lands.
+TEST(Installed, StartMenuEntryRunsVarnikInTheUsersOwnFolder) {
+  const wchar_t* file = _wgetenv(L"VARNIK_SHORTCUT");
+  ASSERT_NE(file, nullptr) << "VARNIK_SHORTCUT names no Start menu entry";
+  ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+  const Shortcut entry = ReadShortcut(file);
+  CoUninitialize();
+  ASSERT_FALSE(entry.command.empty()) << "the entry cannot be read";
+
+  StandInState standin;
+  standin.SetName(u"ROSSI");
+  VarnikProcess started(entry.working_folder, entry.command);
+  // The form belongs to varnik.exe, which the entry's command starts.
+  HWND form = nullptr;
+  ASSERT_TRUE(started.WaitUntil([&] {
+    form = FindWindowW(kFormClassName, nullptr);
+    return form != nullptr && IsWindowVisible(form);
+  })) << "no form from "
+      << entry.command << " in " << entry.working_folder;
+  Click(GetDlgItem(form, kCmdAvviaId[0]));
+
+  EXPECT_EQ(started.WaitForExit(), 0u);
+  EXPECT_EQ(standin.Calls(), (std::vector<std::string>{"create", "get Name", PutNameLine(u"ROSSI"),
+                                                       ApplyLine(true)}));
+  EXPECT_EQ(ReadBytes(LocalAppData() / "Varnik" / "name_start.txt"), "ROSSI\r\n\r\n");
+}
+
+}  // namespace
+}  // namespace varnik
