@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -53,8 +52,9 @@ std::filesystem::path LocalAppData() {
 // The entry's command, started in the entry's working folder as the shell
 // starts it, runs the program in the user's own folder, where the list lands.
 TEST(Installed, StartMenuEntryRunsVarnikInTheUsersOwnFolder) {
-  const wchar_t* file = _wgetenv(L"VARNIK_SHORTCUT");
-  ASSERT_NE(file, nullptr) << "VARNIK_SHORTCUT names no Start menu entry";
+  wchar_t file[MAX_PATH] = {};
+  ASSERT_NE(GetEnvironmentVariableW(L"VARNIK_SHORTCUT", file, MAX_PATH), 0u)
+      << "VARNIK_SHORTCUT names no Start menu entry";
   ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
   const Shortcut entry = ReadShortcut(file);
   CoUninitialize();
