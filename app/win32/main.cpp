@@ -4,22 +4,15 @@
 #include <commctrl.h>
 #include <objbase.h>
 
+#include <cstdint>
 #include <exception>
-#include <string>
+#include <optional>
 
+#include "app/failure_message.h"
 #include "app/win32/varnik_app.h"
 #include "common/platform_error.h"
 #include "setupconfig/com/system_error_text.h"
-#include "setupconfig/com/windows_text.h"
-
-namespace {
-
-int ReportFailure(const std::string& text) {
-  MessageBoxW(nullptr, varnik::WideFromUtf8(text).c_str(), L"Varnik", MB_OK | MB_ICONERROR);
-  return 1;
-}
-
-}  // namespace
+#include "ui/win32/failure_report.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   // Themed controls from Common Controls 6, which the manifest asks for.
@@ -28,15 +21,23 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
 
   // The object lives in the window's single-threaded apartment.
   const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-  if (FAILED(com)) return ReportFailure(varnik::SystemErrorText(com));
+  if (FAILED(com)) {
+    const varnik::PlatformError error(varnik::SystemErrorText(com),
+                                      {static_cast<std::uint32_t>(com), false});
+    varnik::ReportFailure(nullptr, varnik::MessageForFailure(error));
+    return 1;
+  }
 
   int status = 1;
+  std::optional<varnik::FailureMessage> failure;
   try {
     varnik::VarnikApp app(instance);
     status = app.Run();
   } catch (const std::exception& error) {
-    status = ReportFailure(error.what());
+    // The window could not be made; the dialog logic reports its own failures.
+    failure = varnik::MessageForFailure(error);
   }
+  if (failure) varnik::ReportFailure(nullptr, *failure);
   CoUninitialize();
   return status;
 }

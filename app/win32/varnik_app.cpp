@@ -1,10 +1,12 @@
 #include "app/win32/varnik_app.h"
 
 #include <exception>
+#include <optional>
 
+#include "app/failure_message.h"
 #include "app/win32/resource_ids.h"
-#include "setupconfig/com/windows_text.h"
 #include "setupconfig/setup_config.h"
+#include "ui/win32/failure_report.h"
 
 namespace varnik {
 
@@ -33,14 +35,16 @@ int VarnikApp::Run() {
 
 void VarnikApp::Guarded(const std::function<void()>& step) {
   // Nothing may leave a window procedure as an exception.
+  std::optional<FailureMessage> failure;
   try {
     step();
     return;
   } catch (const std::exception& error) {
-    // A PlatformError carries the platform's own text; anything else that
-    // escapes (memory running out) is reported the same way.
-    window_.ShowError(FromWide(WideFromUtf8(error.what())));
+    // A PlatformError carries the failed step and the platform's own text;
+    // anything else that escapes (memory running out) is reported too.
+    failure = MessageForFailure(error);
   }
+  ReportFailure(window_.handle(), *failure);
   exit_status_ = 1;
   window_.CloseWindow();
 }

@@ -1,5 +1,7 @@
 #include "setupconfig/com/com_error.h"
 
+#include <cstdint>
+
 #include "common/platform_error.h"
 #include "setupconfig/com/system_error_text.h"
 #include "setupconfig/com/windows_text.h"
@@ -33,7 +35,12 @@ std::string ComErrorText(HRESULT result, EXCEPINFO* exception) {
 }
 
 void ThrowComError(HRESULT result, EXCEPINFO* exception) {
-  throw PlatformError(ComErrorText(result, exception));
+  // The text first: it fills in deferred exception information.
+  std::string text = ComErrorText(result, exception);
+  const HRESULT code = result == DISP_E_EXCEPTION && exception != nullptr
+                           ? ExceptionCode(*exception, result)
+                           : result;
+  throw PlatformError(text, {static_cast<std::uint32_t>(code), false});
 }
 
 }  // namespace varnik

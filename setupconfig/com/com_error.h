@@ -15,7 +15,8 @@ namespace varnik {
 // Fills in deferred exception information first.
 std::string ComErrorText(HRESULT result, EXCEPINFO* exception = nullptr);
 
-// Throws PlatformError with ComErrorText.
+// Throws PlatformError with ComErrorText and, as its code, the object's own
+// error code from its exception information, or else `result`.
 [[noreturn]] void ThrowComError(HRESULT result, EXCEPINFO* exception = nullptr);
 
 }  // namespace varnik

@@ -1,7 +1,5 @@
 #include "setupconfig/com/system_error_text.h"
 
-#include <cstdio>
-
 #include "setupconfig/com/windows_text.h"
 
 namespace varnik {
@@ -16,11 +14,7 @@ std::string SystemErrorText(HRESULT result) {
   while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ')) {
     text.pop_back();
   }
-  if (!text.empty()) return Utf8FromWide(text);
-
-  char code[32];
-  std::snprintf(code, sizeof code, "Errore 0x%08lX", static_cast<unsigned long>(result));
-  return code;
+  return Utf8FromWide(text);
 }
 
 }  // namespace varnik

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 #include <objbase.h>
 
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,14 +32,14 @@ class ComSetupConfigTest : public ::testing::Test {
   testing::StandInState standin_;
 };
 
-// The text of the PlatformError the action throws.
-std::string ErrorText(const std::function<void()>& action) {
+// The PlatformError the action throws, if any.
+std::optional<PlatformError> Caught(const std::function<void()>& action) {
   try {
     action();
   } catch (const PlatformError& error) {
-    return error.what();
+    return error;
   }
-  return "(no PlatformError)";
+  return std::nullopt;
 }
 
 TEST_F(ComSetupConfigTest, CallsReachTheObjectInTheirOrderWithTheirValues) {
@@ -53,10 +55,11 @@ TEST_F(ComSetupConfigTest, CallsReachTheObjectInTheirOrderWithTheirValues) {
                                      "get Name", ApplyLine(true), ApplyLine(false)}));
 }
 
-TEST_F(ComSetupConfigTest, UnregisteredProgIdIsAPlatformError) {
-  const std::string text = ErrorText([] { CreateSetupConfig(u"VeruVeve.NonRegistrato"); });
-  EXPECT_NE(text, "(no PlatformError)");
-  EXPECT_NE(text, "");
+TEST_F(ComSetupConfigTest, UnregisteredProgIdIsAMissingObject) {
+  const auto error = Caught([] { CreateSetupConfig(u"VeruVeve.NonRegistrato"); });
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->code(), static_cast<std::uint32_t>(CO_E_CLASSSTRING));
+  EXPECT_TRUE(error->object_missing());
   EXPECT_TRUE(standin_.Calls().empty());
 }
 
@@ -70,16 +73,20 @@ struct FailureCase {
 
 class FailureTest : public ComSetupConfigTest, public ::testing::WithParamInterface<FailureCase> {};
 
-// The object's own description when it gives one, else the system's text.
-TEST_P(FailureTest, IsAPlatformErrorWithTheObjectsTextOrTheSystems) {
+// The object's own description when it gives one, else the system's text;
+// its own code either way. An object that exists but fails is not missing.
+TEST_P(FailureTest, IsAPlatformErrorWithTheObjectsTextOrTheSystemsAndItsCode) {
   const FailureCase& c = GetParam();
   standin_.Fail(c.call, c.code, c.description);
-  const std::string text = ErrorText([] {
+  const auto error = Caught([] {
     const auto config = CreateSetupConfig(kSetupConfigProgId);
     config->SetName(config->Name());
     config->Apply(true);
   });
-  EXPECT_EQ(text, c.text != nullptr ? c.text : SystemErrorText(c.code));
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->what(), std::string(c.text != nullptr ? c.text : SystemErrorText(c.code)));
+  EXPECT_EQ(error->code(), static_cast<std::uint32_t>(c.code));
+  EXPECT_FALSE(error->object_missing());
   const Calls calls = standin_.Calls();
   ASSERT_FALSE(calls.empty());
   EXPECT_EQ(calls.back().rfind(c.call, 0), 0u) << "the failed call is not the last made";
@@ -87,17 +94,16 @@ TEST_P(FailureTest, IsAPlatformErrorWithTheObjectsTextOrTheSystems) {
 
 INSTANTIATE_TEST_SUITE_P(
     Calls, FailureTest,
-    ::testing::Values(FailureCase{"create", "create", E_ACCESSDENIED, u"", nullptr},
-                      FailureCase{"get_described", "get Name", E_FAIL, u"Nome non disponibile",
-                                  "Nome non disponibile"},
-                      FailureCase{"put_described", "put Name", E_FAIL,
-                                  u"Valore rifiutato: \u00E8 bloccato",
-                                  "Valore rifiutato: \xC3\xA8 bloccato"},
-                      FailureCase{"apply_described", "call Apply", E_FAIL, u"Impossibile applicare",
-                                  "Impossibile applicare"},
-                      FailureCase{"apply_bare", "call Apply", E_ACCESSDENIED, u"", nullptr},
-                      FailureCase{"apply_unknown_code", "call Apply",
-                                  static_cast<HRESULT>(0xA0041234), u"", "Errore 0xA0041234"}),
+    ::testing::Values(
+        FailureCase{"create", "create", E_ACCESSDENIED, u"", nullptr},
+        FailureCase{"get_described", "get Name", E_FAIL, u"Nome non disponibile",
+                    "Nome non disponibile"},
+        FailureCase{"put_described", "put Name", E_FAIL, u"Valore rifiutato: \u00E8 bloccato",
+                    "Valore rifiutato: \xC3\xA8 bloccato"},
+        FailureCase{"apply_described", "call Apply", E_FAIL, u"Impossibile applicare",
+                    "Impossibile applicare"},
+        FailureCase{"apply_bare", "call Apply", E_ACCESSDENIED, u"", nullptr},
+        FailureCase{"apply_unknown_code", "call Apply", static_cast<HRESULT>(0xA0041234), u"", ""}),
     [](const auto& test) { return std::string(test.param.label); });
 
 }  // namespace

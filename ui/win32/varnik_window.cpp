@@ -130,11 +130,6 @@ void VarnikWindow::Show() {
   SetFocus(Entry(EntryLine::First));
 }
 
-void VarnikWindow::ShowError(std::u16string_view text) {
-  const std::wstring message = ToWide(text);
-  MessageBoxW(window_, message.c_str(), L"Varnik", MB_OK | MB_ICONERROR);
-}
-
 Twips VarnikWindow::ScreenWidth() const {
   return PixelsToTwips(GetSystemMetrics(SM_CXSCREEN), Dpi());
 }

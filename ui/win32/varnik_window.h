@@ -38,10 +38,6 @@ class VarnikWindow final : public DialogSurface {
   // Shows the window with the keyboard focus in the first entry line.
   void Show();
 
-  // A modal error message with the platform's text, for a failure that ends
-  // the program.
-  void ShowError(std::u16string_view text);
-
   // The window, or nullptr once it is closed.
   HWND handle() const { return window_; }
 

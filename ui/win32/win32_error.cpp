@@ -1,5 +1,7 @@
 #include "ui/win32/win32_error.h"
 
+#include <cstdint>
+
 #include "common/platform_error.h"
 #include "setupconfig/com/system_error_text.h"
 
@@ -7,6 +9,10 @@ namespace varnik {
 
 std::string Win32ErrorText(DWORD error) { return SystemErrorText(HRESULT_FROM_WIN32(error)); }
 
-void ThrowLastError() { throw PlatformError(Win32ErrorText(GetLastError())); }
+void ThrowLastError() {
+  const DWORD error = GetLastError();
+  throw PlatformError(Win32ErrorText(error),
+                      {static_cast<std::uint32_t>(HRESULT_FROM_WIN32(error)), false});
+}
 
 }  // namespace varnik
