@@ -10,6 +10,7 @@
 #include <knownfolders.h>
 #include <shlobj.h>
 
+#include <cwchar>
 #include <string>
 
 #include "setupconfig/com/system_error_text.h"
@@ -17,8 +18,14 @@
 
 namespace {
 
+// Says what failed, in the system's words where it has some, and the code.
 int Fail(const std::wstring& what, HRESULT error) {
-  const std::wstring text = what + L"\n\n" + varnik::WideFromUtf8(varnik::SystemErrorText(error));
+  std::wstring text = what + L"\n\n";
+  const std::string system_text = varnik::SystemErrorText(error);
+  if (!system_text.empty()) text += varnik::WideFromUtf8(system_text) + L"\n\n";
+  wchar_t code[32];
+  swprintf(code, 32, L"Codice di errore: 0x%08lX", static_cast<unsigned long>(error));
+  text += code;
   MessageBoxW(nullptr, text.c_str(), L"Varnik", MB_OK | MB_ICONERROR);
   return 1;
 }
