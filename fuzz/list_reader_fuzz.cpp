@@ -1,9 +1,11 @@
 // Reading a list file: arbitrary bytes in; the result must be what reading the
 // whole file at once gives, and must keep the file's rules.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <sstream>
+#include <cstring>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -49,8 +51,17 @@ void CheckLine(const std::u16string& line, std::size_t input_size) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string bytes(reinterpret_cast<const char*>(data), size);
-  std::istringstream in(bytes);
-  const ListFileState state = varnik::ReadListLines(in, varnik::Windows1252(), "fuzz input");
+  // Handed out in reads of varying length, as a file may give them.
+  std::size_t offset = 0;
+  const ListFileState state = varnik::ReadListLines(
+      [&](std::span<char> buffer) {
+        const std::size_t count =
+            std::min({buffer.size(), bytes.size() - offset, 1 + offset % 4096});
+        std::memcpy(buffer.data(), bytes.data() + offset, count);
+        offset += count;
+        return count;
+      },
+      varnik::Windows1252());
 
   Check(state.kind == ListFileState::Kind::HasContent);
   Check(state.first.has_value() || !state.second.has_value());

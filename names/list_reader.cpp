@@ -2,21 +2,16 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <string>
 
-#include "names/file_error.h"
-
 namespace varnik {
-namespace fs = std::filesystem;
-
 namespace {
 
 // Reads a file line by line in fixed-size chunks, so that memory stays the
 // same whatever the length of a line.
 class LineReader {
  public:
-  LineReader(std::istream& in, const fs::path& path) : in_(in), path_(path) {}
+  explicit LineReader(const ListBytes& read) : read_(read) {}
 
   bool AtEnd() { return !Fill(); }
 
@@ -54,17 +49,13 @@ class LineReader {
   bool Fill() {
     if (pos_ < size_) return true;
     if (ended_) return false;
-    errno = 0;
-    in_.read(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
-    size_ = static_cast<std::size_t>(in_.gcount());
+    size_ = read_(buffer_);
     pos_ = 0;
-    if (in_.bad()) Fail(path_, LastErrorText("read error"));
-    if (!in_) ended_ = true;
-    return size_ > 0;
+    ended_ = size_ == 0;
+    return !ended_;
   }
 
-  std::istream& in_;
-  const fs::path& path_;
+  const ListBytes& read_;
   std::array<char, 64 * 1024> buffer_;  // filled by each read before use
   std::size_t pos_ = 0;
   std::size_t size_ = 0;
@@ -73,9 +64,9 @@ class LineReader {
 
 }  // namespace
 
-ListFileState ReadListLines(std::istream& in, const TextCodec& codec, const fs::path& source) {
+ListFileState ReadListLines(const ListBytes& read, const TextCodec& codec) {
   ListFileState state{ListFileState::Kind::HasContent, std::nullopt, std::nullopt};
-  LineReader reader(in, source);
+  LineReader reader(read);
   if (reader.AtEnd()) return state;
   state.first = codec.Decode(reader.ReadLine());
   if (reader.AtEnd()) return state;

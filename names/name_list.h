@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstddef>
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,13 +12,14 @@ namespace varnik {
 // The file that remembers the two entry lines between runs: two lines of 8-bit
 // text, each ended by CR LF. The name is relative, so it is resolved against
 // the working directory at the moment the file is opened.
-inline constexpr std::string_view kNameListFileName = "name_start.txt";
+inline constexpr char kNameListFileName[] = "name_start.txt";
 
 // Where the list lives and how its bytes map to text. The defaults are the
 // program's own; tests and the Windows program (the system's ANSI code page)
-// hand in others.
+// hand in others. The path is UTF-8 on Windows and the system's own bytes
+// elsewhere.
 struct NameListFile {
-  std::filesystem::path path{kNameListFileName};
+  std::string path{kNameListFileName};
   const TextCodec* codec = &Windows1252();
 };
 
@@ -43,19 +43,17 @@ inline constexpr std::size_t kMaxLineBytes = 1024;
 // Reads the saved lines. A line ends at CR, and CR LF is one line end; a lone
 // LF is part of the line. Lines after the second are ignored. A missing file
 // is Empty and nothing is created. A zero-byte file is Empty and is deleted
-// (if it cannot be deleted, it is left alone). Throws PlatformError when the
-// file exists but cannot be read.
+// (if it cannot be deleted, it is left alone); nothing else is ever deleted.
+// Throws PlatformError when the file exists but cannot be read.
 ListFileState LoadNameList(const NameListFile& file = {});
 
-// Writes the two texts, right-trimmed, each followed by CR LF. Neither line is
-// checked. The new content goes into a file beside the list that then
-// replaces it in one step, so the old list stays whole until the new one is
-// complete. Throws PlatformError when the file cannot be written or replaced;
-// the old list is then left as it was.
+// Writes the two texts, right-trimmed, each followed by CR LF, so that they
+// read back as the same two lines: a CR inside a text, which would end its
+// line early, is written as '?', like a character the code page cannot hold.
+// Neither line is checked. The list is replaced whole, as ReplaceListFile
+// (listfile/list_file.h) tells. Throws PlatformError when the list cannot be
+// written; the old list is then left as it was.
 void SaveNameList(std::u16string_view text0, std::u16string_view text1,
                   const NameListFile& file = {});
-
-// The file a save writes before it takes the list's place.
-std::filesystem::path PendingSavePath(const NameListFile& file);
 
 }  // namespace varnik

@@ -111,7 +111,8 @@ class DialogTest : public ::testing::Test {
         if (fail_at == FailAt::Create) throw PlatformError("cannot create");
         return std::make_unique<RecordingSetupConfig>(log, fail_at, object_name);
       };
-      dialog_ = std::make_unique<VarnikDialog>(surface, create, NameListFile{ListPath()});
+      dialog_ =
+          std::make_unique<VarnikDialog>(surface, create, NameListFile{test::Utf8(ListPath())});
     }
     return *dialog_;
   }

@@ -35,6 +35,12 @@ class TempDir {
   std::filesystem::path path_;
 };
 
+// A path as UTF-8, the form the program's own paths take.
+inline std::string Utf8(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return {text.begin(), text.end()};
+}
+
 inline void WriteBytes(const std::filesystem::path& path, std::string_view bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace varnik {
+
+// The list file on disk, as the system offers it. The build supplies one side
+// for the system it is for (listfile/posix, listfile/win32); the file's format
+// and rules belong to the caller. A path is UTF-8 on Windows and the system's
+// own bytes elsewhere; a relative path is resolved against the working
+// directory at the moment of use. Every failure throws PlatformError whose
+// text is the path as given, ": ", and the system's own text for the error
+// (its code in PlatformError::code()).
+
+// The list, open for reading from its first byte; closed when destroyed.
+class ListFileReader {
+ public:
+  virtual ~ListFileReader() = default;
+
+  // The length in bytes when the file was opened. Anything that is not a
+  // plain file with bytes in it (a FIFO, a device) has length 0.
+  virtual std::uint64_t Size() const = 0;
+
+  // Reads the next bytes into buffer and returns how many; 0 at the end.
+  virtual std::size_t Read(std::span<char> buffer) = 0;
+
+  // Deletes the file, but only while the path still names this very file, a
+  // plain file (not a link), and it still holds no bytes. When the system
+  // refuses (a folder the user may not write to), the file stays and nothing
+  // is reported.
+  virtual void DeleteIfEmpty() = 0;
+};
+
+// Opens the list for reading without waiting on anything; nullptr when there
+// is no file at the path.
+std::unique_ptr<ListFileReader> OpenListFile(const std::string& path);
+
+// Puts bytes in the list's place. They go into a new file in the list's own
+// folder that no other process can hold (never a name that already exists,
+// so never a planted link, FIFO or file), reach the disk, and then replace
+// the list in one step; a reader sees the old list or the new one, whole. The
+// list keeps its permissions, and its owner and group where the process may
+// set them; a link to the list is written through and stays a link. Where
+// the folder forbids new files but the list may be written, the list is
+// rewritten in place. On failure the list is as it was and no new file is
+// left behind.
+void ReplaceListFile(const std::string& path, std::string_view bytes);
+
+}  // namespace varnik
