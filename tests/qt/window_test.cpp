@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QClipboard>
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -113,6 +114,7 @@ TEST_F(VarnikWindowTest, EntryLinesHoldAtMost22CharactersTypedOrSet) {
   const std::pair<std::u16string, std::u16string> set[] = {
       {u"ABCDEFGHIJKLMNOPQRSTUVWXYZ", u"ABCDEFGHIJKLMNOPQRSTUV"},
       {u"Niccol\u00F2 Niccol\u00F2 Niccol\u00F2", u"Niccol\u00F2 Niccol\u00F2 Niccol"},
+      {u"AB\rCD\nEF", u"AB\rCD\nEF"},  // line breaks in a Name stay
   };
   for (const EntryLine line : {EntryLine::First, EntryLine::Second}) {
     for (const auto& [text, shown] : set) {
@@ -126,6 +128,31 @@ TEST_F(VarnikWindowTest, EntryLinesHoldAtMost22CharactersTypedOrSet) {
     entry.setCursorPosition(0);
     QTest::keyClicks(&entry, QStringLiteral("x"));
     EXPECT_EQ(entry.text(), QStringLiteral("ABCDEFGHIJKLMNOPQRSTUV"));
+  }
+}
+
+// Of a pasted text a line keeps what comes before its first line break.
+TEST_F(VarnikWindowTest, PastingKeepsTheFirstLineOfThePastedText) {
+  Show();
+  auto& entry = Find<QLineEdit>(window_, "TxtLabel0");
+  entry.setFocus();
+  const struct {
+    std::u16string before;
+    int from, to;  // the part the paste replaces
+    QString pasted, after;
+  } cases[] = {
+      {u"ROSSI", 2, 2, "X\r\nY", "ROXSSI"},
+      {u"ROSSI", 0, 5, "\nVERDI", ""},
+      {u"ABB", 1, 2, "C\nB", "ACB"},
+      {u"A\rB", 3, 3, "C\rD", "A\rBC"},
+  };
+  for (const auto& c : cases) {
+    window_.SetEntryText(EntryLine::First, c.before);
+    entry.setCursorPosition(c.from);
+    entry.cursorForward(true, c.to - c.from);
+    QGuiApplication::clipboard()->setText(c.pasted);
+    QTest::keySequence(&entry, QKeySequence::Paste);
+    EXPECT_EQ(entry.text(), c.after) << c.pasted.toStdString();
   }
 }
 

@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <QStringView>
 #include <QStyle>
+#include <QValidator>
 
 #include "ui/qt/twips.h"
 
@@ -91,11 +92,39 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const QString& captio
   return button;
 }
 
+// A single-line box keeps only the first line of a text pasted or dropped
+// into it: of what an edit inserts, which ends at the cursor, everything from
+// its first line break on is dropped.
+class FirstLineOfInsertion final : public QValidator {
+ public:
+  explicit FirstLineOfInsertion(QLineEdit* entry) : QValidator(entry) {
+    connect(entry, &QLineEdit::textChanged, this, [this](const QString& text) { before_ = text; });
+  }
+
+  State validate(QString& input, int& cursor) const override {
+    // The insertion starts where the text stops matching what it was.
+    qsizetype start = 0;
+    while (start < cursor && start < before_.size() && input[start] == before_[start]) ++start;
+    for (qsizetype i = start; i < cursor; ++i) {
+      if (input[i] == u'\r' || input[i] == u'\n') {
+        input.remove(i, cursor - i);
+        cursor = static_cast<int>(i);
+        break;
+      }
+    }
+    return Acceptable;
+  }
+
+ private:
+  QString before_;
+};
+
 QLineEdit* MakeEntry(QWidget* parent, const char* name, QStringView accessible_name,
                      const TwipsRect& rect) {
   auto* entry = new QLineEdit(parent);
   entry->setObjectName(QString::fromLatin1(name));
   entry->setAccessibleName(accessible_name.toString());
+  entry->setValidator(new FirstLineOfInsertion(entry));
   entry->setMaxLength(VarnikWindow::kMaxLength);
   entry->setText(kDesignText.toString());
   entry->setGeometry(ToPixels(rect));
@@ -161,8 +190,13 @@ std::u16string VarnikWindow::EntryText(EntryLine line) const {
 }
 
 void VarnikWindow::SetEntryText(EntryLine line, std::u16string_view text) {
-  // The box keeps the first kMaxLength characters and drops the rest.
-  TxtLabel(line)->setText(QStringView(text).toString());
+  // The box keeps the first kMaxLength characters and drops the rest. Line
+  // breaks stay: the first-line rule is for what the user inserts.
+  QLineEdit* entry = TxtLabel(line);
+  const QValidator* rule = entry->validator();
+  entry->setValidator(nullptr);
+  entry->setText(QStringView(text).toString());
+  entry->setValidator(rule);
 }
 
 void VarnikWindow::ShowInformation(std::u16string_view text, std::u16string_view title) {
