@@ -5,12 +5,16 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <initializer_list>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "app/failure_message.h"
+#include "common/platform_error.h"
 #include "setupconfig/com/windows_text.h"
 #include "tests/support/temp_dir.h"
 #include "tests/win32/standin_state.h"
@@ -24,6 +28,20 @@ using namespace testing;  // the driver's verbs, the stand-in and the process
 using Calls = std::vector<std::string>;
 
 constexpr const wchar_t* kAvvia = L"Metti questo dato su Name";
+
+// Puts text on the clipboard and pastes it into a control, as Ctrl+V does.
+void Paste(HWND control, const std::wstring& text) {
+  const HWND owner = CreateWindowExW(0, L"STATIC", nullptr, 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                     nullptr, nullptr);
+  const std::size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+  const HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+  std::memcpy(GlobalLock(memory), text.c_str(), bytes);
+  GlobalUnlock(memory);
+  ASSERT_TRUE(OpenClipboard(owner) && EmptyClipboard() &&
+              SetClipboardData(CF_UNICODETEXT, memory) != nullptr && CloseClipboard());
+  SendMessageW(control, WM_PASTE, 0, 0);
+  DestroyWindow(owner);
+}
 
 class WindowTest : public ::testing::Test {
  protected:
@@ -153,7 +171,9 @@ TEST_F(WindowTest, AppliedLineGoesToTheObjectAndBothLinesToTheFileInTheCodePage)
   // Windows-1252 lacks: they are saved as '?', never as look-alikes.
   standin_.SetName(u"\u0141\u00F3\u017A");
   ASSERT_NO_FATAL_FAILURE(Start());
-  SetText(Entry(1), L" \u00E0\u00E8\u00EC\u00F2\u00F9-2   ");
+  // Of a pasted text the edit box keeps the first line.
+  Paste(Entry(1), L" \u00E0\u00E8\u00EC\u00F2\u00F9-2   \r\nSECONDA");
+  EXPECT_EQ(TextOf(Entry(1)), L" \u00E0\u00E8\u00EC\u00F2\u00F9-2   ");
   Click(Item(kCmdAvviaId[1]));
 
   EXPECT_EQ(process_->WaitForExit(), 0u);
@@ -185,7 +205,9 @@ TEST_F(WindowTest, RefusedLineWarnsAndAFailedApplyEndsTheProgram) {
   box = process_->WaitForMessageBox();
   ASSERT_NE(box, nullptr) << "no error message";
   EXPECT_EQ(TextOf(box), L"Varnik");
-  EXPECT_EQ(MessageText(box), L"Impossibile: \u00E8 tardi");
+  PlatformError failure("Impossibile: \xC3\xA8 tardi", {static_cast<std::uint32_t>(E_FAIL), false});
+  failure.MarkStep(FailedStep::CallApply);
+  EXPECT_EQ(MessageText(box), ToWide(MessageForFailure(failure).box));
   Click(GetDlgItem(box, IDOK));
   EXPECT_EQ(process_->WaitForExit(), 1u);
   EXPECT_EQ(standin_.Calls(),
