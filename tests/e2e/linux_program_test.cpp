@@ -1,12 +1,15 @@
-// The real program as a user meets it: its window on an X server, driven with
-// xdotool, the stand-in object on a private bus, and a real list file.
+// The real program as a user meets it: its window on an X server with a window
+// manager, driven with xdotool, the stand-in object on a private bus, and a
+// real list file.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "tests/e2e/program_run.h"
 #include "tests/e2e/x_display.h"
@@ -104,11 +107,47 @@ TEST_F(LinuxProgramTest, MissingObjectIsReportedWhateverStandardErrorIs) {
                  closed ? -1 : pipe_ends[1]);
     close(pipe_ends[1]);
 
-    // The error box: the form is never shown. Without a window manager nobody
-    // gives it the keyboard, so the test does.
+    // The error box: the form is never shown. The test gives the box the
+    // keyboard rather than rely on the window manager's focus rules.
     Shell("xdotool windowfocus --sync " + FindWindow("Varnik") + " key --clearmodifiers Return");
     EXPECT_EQ(run_->WaitForExit(30s), 1);
   }
+}
+
+// How far the middle of the window's frame is from the screen's, in half
+// pixels across and down; nothing while the window manager has not framed the
+// window yet.
+std::optional<std::pair<int, int>> FrameOffCentre(const std::string& window) {
+  int left = 0, right = 0, top = 0, bottom = 0;
+  if (std::sscanf(Shell("xprop -notype -id " + window + " _NET_FRAME_EXTENTS").c_str(),
+                  "_NET_FRAME_EXTENTS = %d, %d, %d, %d", &left, &right, &top, &bottom) != 4) {
+    return std::nullopt;
+  }
+  const std::string client = Shell("xwininfo -id " + window);
+  const auto value = [&client](const char* label) {
+    return std::stoi(client.substr(client.find(label) + std::strlen(label)));
+  };
+  int screen_width = 0, screen_height = 0;
+  std::sscanf(Shell("xdotool getdisplaygeometry").c_str(), "%d %d", &screen_width, &screen_height);
+  return std::pair{
+      2 * (value("Absolute upper-left X:") - left) + value("Width:") + left + right - screen_width,
+      2 * (value("Absolute upper-left Y:") - top) + value("Height:") + top + bottom -
+          screen_height};
+}
+
+TEST_F(LinuxProgramTest, FramedWindowSitsInTheMiddleOfTheScreen) {
+  Start();
+  // The window manager frames the window after it is shown; then the window
+  // settles in the middle, or the wait runs out.
+  std::optional<std::pair<int, int>> off;
+  const auto deadline = std::chrono::steady_clock::now() + 20s;
+  do {
+    off = FrameOffCentre(window_);
+  } while ((!off || std::abs(off->first) > 2 || std::abs(off->second) > 2) &&
+           std::chrono::steady_clock::now() < deadline);
+  ASSERT_TRUE(off.has_value()) << "no frame";
+  EXPECT_LE(std::abs(off->first), 2) << "half pixels right of the middle";
+  EXPECT_LE(std::abs(off->second), 2) << "half pixels below the middle";
 }
 
 }  // namespace

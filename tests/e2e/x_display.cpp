@@ -18,11 +18,11 @@ XDisplay::XDisplay(std::chrono::milliseconds start_timeout) {
   if (pid_ < 0) throw std::runtime_error("fork failed");
   if (pid_ == 0) {
     close(pipe_ends[0]);
-    // Xvfb picks a free display and writes its number to the pipe when it is
-    // ready for clients.
+    // The desktop writes its display's number to the pipe once its window
+    // manager runs.
     const std::string fd = std::to_string(pipe_ends[1]);
-    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten",
-           "tcp", "-noreset", static_cast<char*>(nullptr));
+    execl(VARNIK_X_DESKTOP, VARNIK_X_DESKTOP, "--displayfd", fd.c_str(),
+          static_cast<char*>(nullptr));
     _exit(127);
   }
   close(pipe_ends[1]);
@@ -38,7 +38,7 @@ XDisplay::XDisplay(std::chrono::milliseconds start_timeout) {
     const ssize_t got = polled == 1 ? read(pipe_ends[0], buffer, sizeof buffer) : 0;
     if (got <= 0) {
       close(pipe_ends[0]);
-      throw std::runtime_error("Xvfb did not start in time");
+      throw std::runtime_error("the X desktop did not start in time");
     }
     number.append(buffer, static_cast<std::size_t>(got));
   }

@@ -7,8 +7,9 @@
 
 namespace varnik::test {
 
-// A real X server of a test's own (Xvfb), with no window manager. It is
-// stopped, and waited for, when the object goes.
+// A real X server of a test's own (Xvfb) with a window manager, as
+// scripts/x-desktop starts them. Both are stopped, and waited for, when the
+// object goes.
 class XDisplay {
  public:
   explicit XDisplay(std::chrono::milliseconds start_timeout = std::chrono::seconds(20));

@@ -1,9 +1,12 @@
 #include "ui/qt/varnik_window.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMoveEvent>
 #include <QPushButton>
 #include <QRect>
 #include <QScreen>
@@ -45,6 +48,14 @@ constexpr QStringView kCmdAnnullaAccessibleName = u"Esci";
 constexpr QStringView kWindowAccessibleDescription =
     u"Due righe con un nome ciascuna: il pulsante accanto a una riga la mette su Name";
 
+// Screen readers announce the form as the application's window, with its
+// title, as they do other applications' main windows; Qt would present a bare
+// widget as a filler.
+QAccessibleInterface* AccessibleForm(const QString& class_name, QObject* object) {
+  if (class_name != QLatin1String(VarnikWindow::staticMetaObject.className())) return nullptr;
+  return new QAccessibleWidget(qobject_cast<QWidget*>(object), QAccessible::Window);
+}
+
 QRect ToPixels(const TwipsRect& rect) {
   return {PixelsFromTwips(rect.left), PixelsFromTwips(rect.top), PixelsFromTwips(rect.width),
           PixelsFromTwips(rect.height)};
@@ -56,15 +67,16 @@ QRect PrimaryScreenGeometry() {
 }
 
 // The captions were drawn for a narrower system font than most desktops use.
-// Rather than clip a caption, the button's font is made smaller, a step at a
-// time, until the caption fits inside the button's margins.
-void FitCaption(QPushButton* button) {
-  const int margin = button->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button);
-  const qreal room = button->width() - 2 * margin;
-  QFont font = button->font();
+// Rather than clip the apply buttons' caption, the form takes the system font
+// made smaller, a step at a time, until the caption fits inside the button's
+// margins; all five controls share it.
+QFont FormFont(const QPushButton& button) {
+  const int margin = button.style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, &button);
+  const qreal room = button.width() - 2 * margin;
+  QFont font = button.font();
   // A font is sized either in points or in pixels; shrink whichever it uses.
   const bool in_points = font.pointSizeF() > 0;
-  for (int step = 0; step < 40 && QFontMetricsF(font).horizontalAdvance(button->text()) > room;
+  for (int step = 0; step < 40 && QFontMetricsF(font).horizontalAdvance(button.text()) > room;
        ++step) {
     if (in_points && font.pointSizeF() > 6.5) {
       font.setPointSizeF(font.pointSizeF() - 0.5);
@@ -74,21 +86,20 @@ void FitCaption(QPushButton* button) {
       break;  // small enough: better clipped than unreadable
     }
   }
-  button->setFont(font);
+  return font;
 }
 
-// A push button that is never the default button: Enter pressed anywhere in
-// the window, on the button itself too, presses nothing. Space presses the
-// focused button.
+// A push button that is never the window's default button, so Enter in a
+// text box presses nothing; Enter or Space presses the button that has the
+// focus, as on Windows.
 QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption,
                         QStringView accessible_name, const TwipsRect& rect) {
   auto* button = new QPushButton(caption, parent);
   button->setObjectName(QString::fromLatin1(name));
   button->setAccessibleName(accessible_name.toString());
-  button->setAutoDefault(false);
+  button->setAutoDefault(true);
   button->setDefault(false);
   button->setGeometry(ToPixels(rect));
-  FitCaption(button);
   return button;
 }
 
@@ -135,6 +146,8 @@ QLineEdit* MakeEntry(QWidget* parent, const char* name, QStringView accessible_n
 
 VarnikWindow::VarnikWindow(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("Varnik"));
+  static const bool accessible_form = (QAccessible::installFactory(&AccessibleForm), true);
+  Q_UNUSED(accessible_form);
   // Minimise and close, no maximise; the size is fixed.
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -153,6 +166,8 @@ VarnikWindow::VarnikWindow(QWidget* parent) : QWidget(parent) {
   txt_label_[1] = MakeEntry(this, "TxtLabel1", kTxtLabelAccessibleName[1], kTxtLabelRect[1]);
   cmd_avvia_[1] =
       MakeButton(this, "CmdAvvia1", avvia_caption, kCmdAvviaAccessibleName[1], kCmdAvviaRect[1]);
+
+  setFont(FormFont(*cmd_avvia_[0]));
 
   setTabOrder(txt_label_[0], cmd_avvia_[0]);
   setTabOrder(cmd_avvia_[0], cmd_annulla_);
@@ -176,6 +191,23 @@ Twips VarnikWindow::WindowWidth() const { return TwipsFromPixels(frameGeometry()
 Twips VarnikWindow::WindowHeight() const { return TwipsFromPixels(frameGeometry().height()); }
 
 void VarnikWindow::MoveWindow(Twips left, Twips top) {
+  unframed_middle_.reset();
+  if (!Framed()) unframed_middle_.emplace(left + WindowWidth() / 2, top + WindowHeight() / 2);
+  Place(left, top);
+}
+
+void VarnikWindow::moveEvent(QMoveEvent* event) {
+  QWidget::moveEvent(event);
+  // The window system moves the window when it frames it, and Qt knows the
+  // frame by then.
+  if (!unframed_middle_ || !isVisible() || !Framed()) return;
+  const auto [middle_x, middle_y] = *std::exchange(unframed_middle_, std::nullopt);
+  Place(middle_x - WindowWidth() / 2, middle_y - WindowHeight() / 2);
+}
+
+bool VarnikWindow::Framed() const { return frameGeometry().size() != size(); }
+
+void VarnikWindow::Place(Twips left, Twips top) {
   // move() places a window's frame, not its client area.
   const QPoint origin = PrimaryScreenGeometry().topLeft();
   move(origin.x() + PixelsFromTwips(left), origin.y() + PixelsFromTwips(top));

@@ -2,8 +2,10 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include <QWidget>
 
@@ -36,13 +38,16 @@ class VarnikWindow final : public QWidget, public DialogSurface {
   Twips ScreenHeight() const override;
 
   // The frame geometry, in twips. The window system tells the frame only once
-  // the window has been shown; before that this is the client area alone, so
-  // a window centred before its first show sits off centre by half its frame.
+  // the window has been shown; before that this is the client area alone.
   Twips WindowWidth() const override;
   Twips WindowHeight() const override;
 
   // Places the outer top-left corner, relative to the primary screen's
-  // top-left corner, rounded to whole pixels.
+  // top-left corner, rounded to whole pixels. A place asked for before the
+  // frame is known was worked out from the client area alone: once the window
+  // system has framed the window, the window moves so that its middle is
+  // where the middle of the place asked for was, as if the whole outer size
+  // had been known from the start.
   void MoveWindow(Twips left, Twips top) override;
 
   void SetTitle(std::u16string_view title) override;
@@ -57,12 +62,20 @@ class VarnikWindow final : public QWidget, public DialogSurface {
   // CmdAnnulla was pressed.
   void CmdAnnullaClicked();
 
+ protected:
+  void moveEvent(QMoveEvent* event) override;
+
  private:
   QLineEdit* TxtLabel(EntryLine line) const;
+  bool Framed() const;
+  void Place(Twips left, Twips top);
 
   std::array<QLineEdit*, 2> txt_label_{};
   std::array<QPushButton*, 2> cmd_avvia_{};
   QPushButton* cmd_annulla_ = nullptr;
+  // The middle of a place asked for before the frame was known, in twips,
+  // until the frame is known.
+  std::optional<std::pair<Twips, Twips>> unframed_middle_;
 };
 
 }  // namespace varnik
