@@ -16,8 +16,11 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 # Every program and DLL is one self-contained file: the C++ runtime, libgcc and
 # winpthread are linked in, so only Windows' own DLLs are imported.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -Wl,--gc-sections")
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -Wl,--gc-sections")
+# Each function and datum in a section of its own, so the linker leaves out
+# whatever of the runtime and the program nothing calls.
+set(CMAKE_CXX_FLAGS_INIT "-ffunction-sections -fdata-sections")
 
 # Test programs run under Wine, through a wrapper that keeps Wine's state in
 # the build tree rather than in the user's own prefix.
