@@ -1,5 +1,6 @@
 #include "app/failure_message.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <vector>
@@ -11,7 +12,7 @@
 namespace varnik {
 namespace {
 
-constexpr std::size_t kAllLines = std::numeric_limits<std::size_t>::max();
+constexpr std::size_t kAllRows = std::numeric_limits<std::size_t>::max();
 constexpr std::u16string_view kStandardErrorPrefix = u"varnik: ";
 
 // What the program was doing when the failure stopped it, and what is left
@@ -85,7 +86,7 @@ std::size_t WholeCharacters(std::u16string_view text, std::size_t length) {
 
 struct Paragraph {
   std::u16string text;
-  std::size_t box_lines;  // the most lines the box gives it
+  std::size_t box_rows;  // the most rows the box gives it
 };
 
 }  // namespace
@@ -116,71 +117,78 @@ std::u16string EscapeControls(std::u16string_view text) {
   return safe;
 }
 
-std::u16string WrapText(std::u16string_view text, std::size_t width, std::size_t max_lines) {
+std::u16string BoundText(std::u16string_view text, std::size_t width, std::size_t max_rows) {
   if (width == 0) width = 1;
-  if (max_lines == 0) max_lines = 1;
-  std::vector<std::u16string_view> lines;
-  bool cut = false;
-  std::size_t start = 0;
-  while (!cut) {
-    const std::size_t end = text.find(u'\n', start);
-    std::u16string_view rest =
-        text.substr(start, end == std::u16string_view::npos ? end : end - start);
-    do {
-      if (lines.size() == max_lines) {
-        cut = true;
-        break;
-      }
-      std::size_t take = rest.size();
-      std::size_t skip = take;
-      if (rest.size() > width) {
-        const std::size_t space = rest.substr(0, width + 1).find_last_of(u' ');
-        take =
-            space != std::u16string_view::npos && space > 0 ? space : WholeCharacters(rest, width);
-        if (take == 0) take = 2;  // a line one unit wide, and a surrogate pair
-        skip = take;
-        while (skip < rest.size() && rest[skip] == u' ') ++skip;
-        while (take > 0 && rest[take - 1] == u' ') --take;
-      }
-      lines.push_back(rest.substr(0, take));
-      rest.remove_prefix(skip);
-    } while (!rest.empty());
-    if (end == std::u16string_view::npos) break;
-    start = end + 1;
-  }
-
-  std::u16string wrapped;
-  for (std::size_t at = 0; at < lines.size(); ++at) {
-    if (at > 0) wrapped.push_back(u'\n');
-    std::u16string_view line = lines[at];
-    if (cut && at + 1 == lines.size()) {
-      line = TrimEnd(line.substr(0, WholeCharacters(line, width - 1)));
-      wrapped.append(line);
-      wrapped.push_back(u'\u2026');
-    } else {
-      wrapped.append(line);
+  if (max_rows == 0) max_rows = 1;
+  // The text with a line break inside every word longer than a row.
+  std::u16string broken;
+  std::size_t word = 0;
+  for (std::size_t at = 0; at < text.size(); ++at) {
+    const char16_t unit = text[at];
+    const bool pair = IsHighSurrogate(unit) && at + 1 < text.size() && IsLowSurrogate(text[at + 1]);
+    if (unit == u' ' || unit == u'\n') {
+      word = 0;
+    } else if (word >= width || (pair && word > 0 && word + 2 > width)) {
+      broken.push_back(u'\n');
+      word = 0;
+    }
+    broken.push_back(unit);
+    if (unit != u' ' && unit != u'\n') ++word;
+    if (pair) {
+      broken.push_back(text[++at]);
+      ++word;
     }
   }
-  return wrapped;
+
+  std::u16string bounded;
+  std::size_t rows_left = max_rows;
+  std::size_t last_line = 0;  // where the last kept line starts in `bounded`
+  std::u16string_view lines = broken;
+  for (bool first = true;; first = false) {
+    const std::size_t end = lines.find(u'\n');
+    const std::u16string_view line = lines.substr(0, end);
+    const std::size_t rows = std::max<std::size_t>(1, (line.size() + width - 1) / width);
+    if (rows > rows_left) {
+      // Cut here, in what is left of this line or else at the end of the last
+      // kept one, making room for the ellipsis.
+      std::u16string kept(line);
+      if (rows_left == 0) {
+        kept = bounded.substr(last_line);
+        rows_left = std::max<std::size_t>(1, (kept.size() + width - 1) / width);
+        bounded.resize(last_line);
+      } else if (!first) {
+        bounded.push_back(u'\n');
+      }
+      const std::u16string_view whole = kept;
+      bounded.append(TrimEnd(whole.substr(0, WholeCharacters(whole, rows_left * width - 1))));
+      bounded.push_back(u'\u2026');
+      return bounded;
+    }
+    if (!first) bounded.push_back(u'\n');
+    last_line = bounded.size();
+    bounded.append(line);
+    rows_left -= rows;
+    if (end == std::u16string_view::npos) return bounded;
+    lines.remove_prefix(end + 1);
+  }
 }
 
 FailureMessage MessageForFailure(const std::exception& error) {
   const auto* platform = dynamic_cast<const PlatformError*>(&error);
   std::vector<Paragraph> paragraphs;
-  paragraphs.push_back(
-      {StepSentence(platform ? platform->step() : FailedStep::Unknown), kAllLines});
+  paragraphs.push_back({StepSentence(platform ? platform->step() : FailedStep::Unknown), kAllRows});
   std::u16string text(TrimEnd(EscapeControls(Utf16FromUtf8(error.what()))));
-  if (!text.empty()) paragraphs.push_back({std::move(text), kBoxPlatformLines});
-  if (platform && platform->code()) paragraphs.push_back({CodeLine(*platform->code()), kAllLines});
+  if (!text.empty()) paragraphs.push_back({std::move(text), kBoxPlatformRows});
+  if (platform && platform->code()) paragraphs.push_back({CodeLine(*platform->code()), kAllRows});
   if (platform && platform->object_missing()) {
-    paragraphs.push_back({MissingObjectSentence(), kAllLines});
+    paragraphs.push_back({MissingObjectSentence(), kAllRows});
   }
 
   FailureMessage message;
   std::u16string standard_error;
   for (const Paragraph& paragraph : paragraphs) {
     if (!message.box.empty()) message.box += u"\n\n";
-    message.box += WrapText(paragraph.text, kBoxLineLength, paragraph.box_lines);
+    message.box += BoundText(paragraph.text, kBoxRowLength, paragraph.box_rows);
 
     std::u16string_view lines = paragraph.text;
     while (!lines.empty()) {

@@ -13,16 +13,16 @@ namespace varnik {
 // its code in hexadecimal where it has one, and, when the configuration object
 // is not installed, says so and what to do about it.
 struct FailureMessage {
-  // Paragraphs apart by an empty line, wrapped to kBoxLineLength characters;
-  // the platform's text takes at most kBoxPlatformLines lines of it.
+  // Paragraphs apart by an empty line, for the box to wrap; the platform's
+  // text takes at most kBoxPlatformRows rows of kBoxRowLength characters.
   std::u16string box;
   // UTF-8, every line (none empty) begun with "varnik: " and ended with a
   // line feed; the platform's text whole.
   std::string standard_error;
 };
 
-inline constexpr std::size_t kBoxLineLength = 60;
-inline constexpr std::size_t kBoxPlatformLines = 12;
+inline constexpr std::size_t kBoxRowLength = 60;
+inline constexpr std::size_t kBoxPlatformRows = 12;
 
 // The message for a PlatformError (its step, text, code and object_missing),
 // or for any other exception that ends the program (its what()). Texts from
@@ -37,10 +37,12 @@ FailureMessage MessageForFailure(const std::exception& error);
 // line-separating format characters and unpaired surrogates as \uHHHH.
 std::u16string EscapeControls(std::u16string_view text);
 
-// Text cut to at most max_lines lines of at most width characters: each line
-// of the text breaks at its last space that fits, or inside a word longer than
-// a line, never inside a surrogate pair. When lines are left out, the last
-// kept line ends with an ellipsis ("…"). width and max_lines are at least 1.
-std::u16string WrapText(std::u16string_view text, std::size_t width, std::size_t max_lines);
+// Text cut to what a box shows in at most max_rows rows of width characters,
+// whatever its own way of wrapping lines: a line takes a row for every width
+// characters or part of them. A word longer than a row gets line breaks, so
+// that no box must be wider than a row to show it; surrogate pairs stay
+// whole. Where text is left out, what is kept ends with an ellipsis ("…").
+// width and max_rows are at least 1.
+std::u16string BoundText(std::u16string_view text, std::size_t width, std::size_t max_rows);
 
 }  // namespace varnik
