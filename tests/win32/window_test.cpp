@@ -160,6 +160,15 @@ TEST_F(WindowTest, KeyboardReachesEveryControlAndSavesNothing) {
   EXPECT_TRUE(process_->Running());
   EXPECT_EQ(process_->MessageBoxNow(), nullptr);
 
+  // Enter on a button presses it: on an empty line, the warning.
+  SetText(Entry(0), L"");
+  PostKey(Item(kCmdAvviaId[0]), VK_RETURN);
+  const HWND box = process_->WaitForMessageBox();
+  ASSERT_NE(box, nullptr) << "Enter did not press the button";
+  EXPECT_EQ(MessageText(box), L"Errore nella prima riga: indicare il dato. ");
+  Click(GetDlgItem(box, IDOK));
+  ASSERT_TRUE(process_->WaitUntil([&] { return process_->MessageBoxNow() == nullptr; }));
+
   PostMessageW(form_, WM_CLOSE, 0, 0);
   EXPECT_EQ(process_->WaitForExit(), 0u);
   EXPECT_EQ(standin_.Calls(), (Calls{"create", "get Name"}));
