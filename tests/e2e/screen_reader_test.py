@@ -110,11 +110,14 @@ def check(pid):
     assert [heard(c) for c in form] == CONTROLS, [heard(c) for c in form]
 
     # Tab walks all five controls in order and comes back to the first.
-    order = [heard(wait_for(lambda: focused(form), 'the focus'))]
+    now = wait_for(lambda: focused(form), 'the focus')
+    order = [heard(now)]
     for _ in CONTROLS:
+        before = now.getIndexInParent()
         press('Tab')
-        order.append(wait_for(lambda: (f := focused(form)) and heard(f) != order[-1] and heard(f),
-                              'the focus to move'))
+        now = wait_for(lambda: (f := focused(form)) and f.getIndexInParent() != before and f,
+                       'the focus to move')
+        order.append(heard(now))
     assert order == CONTROLS + CONTROLS[:1], order
 
     # Enter on the first apply button, with its line empty.
