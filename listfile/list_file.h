@@ -14,8 +14,8 @@ namespace varnik {
 // and rules belong to the caller. A path is UTF-8 on Windows and the system's
 // own bytes elsewhere; a relative path is resolved against the working
 // directory at the moment of use. Every failure throws PlatformError whose
-// text is the path as given, ": ", and the system's own text for the error
-// (its code in PlatformError::code()).
+// text is the path as given, ": ", and the system's own text for the error;
+// on Windows PlatformError::code() is the error as an HRESULT.
 
 // The list, open for reading from its first byte; closed when destroyed.
 class ListFileReader {

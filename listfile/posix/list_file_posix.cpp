@@ -16,8 +16,10 @@
 namespace varnik {
 namespace {
 
+// The system's text says all there is to say: the number behind it (errno)
+// would mean nothing more to the user.
 [[noreturn]] void Fail(const std::string& path, int error) {
-  throw PlatformError(path + ": " + std::strerror(error), {static_cast<std::uint32_t>(error)});
+  throw PlatformError(path + ": " + std::strerror(error));
 }
 
 // A file descriptor, closed when it goes out of scope.
@@ -106,10 +108,11 @@ class PosixListFile final : public ListFileReader {
 };
 
 // The new list while it is written: a file in the list's folder that no other
-// process can reach. Where the file system can, it has no name until it is
-// complete, so a save cut short leaves nothing behind; elsewhere it gets a
-// fresh name that must not exist yet (O_EXCL, which never follows a link and
-// never opens a FIFO). Discarded unless it replaces the list.
+// process can reach. Where the file system can, it gets a name only when it
+// is complete, just before the rename, so a save cut short almost never
+// leaves anything behind; elsewhere it is created under a fresh name that
+// must not exist yet (O_EXCL, which never follows a link and never opens a
+// FIFO). Discarded unless it replaces the list.
 class PendingFile {
  public:
   // A file for replacing target. Check fd() afterwards: below 0 when no file
