@@ -7,6 +7,7 @@
 #include <QDBusConnectionInterface>
 #include <QDBusError>
 #include <QDBusReply>
+#include <QDBusServiceWatcher>
 #include <QTimer>
 #include <climits>
 #include <cmath>
@@ -77,7 +78,8 @@ int main(int argc, char* argv[]) {
           "where CALL is get-name, set-name or apply.\n"
           "\n"
           "It lets a later owner take the name and quits when it loses the name, when\n"
-          "no call has come for the idle time, or when its bus goes away.")
+          "no program that called it has been connected for the idle time, or when its\n"
+          "bus goes away.")
           .arg(folder.Path()));
   parser.addHelpOption();
   const QCommandLineOption replace_option(
@@ -85,7 +87,7 @@ int main(int argc, char* argv[]) {
       QStringLiteral("Take the name from the owner that has it, when that owner allows it."));
   const QCommandLineOption idle_option(
       QStringLiteral("idle-exit"),
-      QStringLiteral("Quit after <seconds> without a call (default %1; 0: never).")
+      QStringLiteral("Quit after <seconds> with no caller left (default %1; 0: never).")
           .arg(kDefaultIdleSeconds),
       QStringLiteral("seconds"), QString::number(kDefaultIdleSeconds));
   parser.addOption(replace_option);
@@ -116,13 +118,28 @@ int main(int argc, char* argv[]) {
         QStringLiteral("cannot serve %1").arg(QString::fromLatin1(varnik::standin::kObjectPath)));
   }
 
+  // Idle means: no connection that has called the object is still there. A
+  // program holds on to the one object it found for the whole run, so the
+  // stand-in stays as long as any caller may call again.
   QTimer idle;
   idle.setSingleShot(true);
   idle.setInterval(*idle_ms);
   QObject::connect(&idle, &QTimer::timeout, &app, &QCoreApplication::quit);
-  if (*idle_ms > 0) {
-    QObject::connect(&object, &StandinObject::CallReceived, &idle, qOverload<>(&QTimer::start));
-  }
+  QDBusServiceWatcher callers;
+  callers.setConnection(bus);
+  callers.setWatchMode(QDBusServiceWatcher::WatchForUnregistration);
+  const auto forget = [&](const QString& caller) {
+    callers.removeWatchedService(caller);
+    if (callers.watchedServices().isEmpty() && *idle_ms > 0) idle.start();
+  };
+  QObject::connect(&callers, &QDBusServiceWatcher::serviceUnregistered, &app, forget);
+  QObject::connect(&object, &StandinObject::CallReceived, &app, [&](const QString& caller) {
+    idle.stop();
+    if (callers.watchedServices().contains(caller)) return;
+    callers.addWatchedService(caller);
+    // A caller that left before the watch began is never reported by it.
+    if (!bus.interface()->isServiceRegistered(caller).value()) forget(caller);
+  });
 
   // The real object, or another stand-in, may take the name over at any time;
   // this one then has nothing left to serve.

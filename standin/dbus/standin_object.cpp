@@ -36,7 +36,7 @@ QString StandinObject::introspect(const QString&) const {
 
 bool StandinObject::handleMessage(const QDBusMessage& message, const QDBusConnection& connection) {
   if (message.type() != QDBusMessage::MethodCallMessage) return false;
-  emit CallReceived();
+  emit CallReceived(message.service());
   std::optional<QDBusMessage> answer;
   try {
     answer = Serve(message);

@@ -29,8 +29,9 @@ class StandinObject final : public QDBusVirtualObject {
   bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override;
 
  signals:
-  // A method call reached the object, whatever the answer.
-  void CallReceived();
+  // A method call from the connection `caller` (its unique name) reached the
+  // object, whatever the answer.
+  void CallReceived(const QString& caller);
 
  private:
   // The answer to message, or nothing when the call is to hang.

@@ -1,11 +1,13 @@
 // The stand-in's hold on its name, against a real dbus-daemon: it lets a
 // newcomer that asks for the name take it and then quits, keeps it from one
-// that does not ask, and quits by itself when no call comes.
+// that does not ask, and quits by itself once no program that called it is
+// still connected.
 
 #include <gtest/gtest.h>
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusMessage>
 #include <QDBusReply>
 #include <QDBusServiceWatcher>
 #include <QDeadlineTimer>
@@ -104,8 +106,22 @@ INSTANTIATE_TEST_SUITE_P(EachKind, NewcomerTest,
                                            Newcomer{"Plain", {}, false}),
                          [](const auto& kind) { return std::string(kind.param.label); });
 
-TEST_F(StandinTest, QuitsAndFreesTheNameWhenNoCallComes) {
+TEST_F(StandinTest, QuitsAndFreesTheNameOnlyOnceNoCallerIsLeft) {
   QProcess& standin = Start({QStringLiteral("--idle-exit"), QStringLiteral("0.2")});
+  ASSERT_TRUE(OwnerBecomes(standin.processId()));
+  // A program holds on to the object it found: while its connection stays, so
+  // does the stand-in, long past the idle time.
+  const QString caller = QStringLiteral("standin-test-caller");
+  {
+    QDBusConnection program =
+        QDBusConnection::connectToBus(QString::fromStdString(bus_.Address()), caller);
+    const QDBusMessage get = QDBusMessage::createMethodCall(
+        kObjectName, QStringLiteral("/VeruVeve/SetupConfig"),
+        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    EXPECT_EQ(program.call(get, QDBus::Block, kPatienceMs).type(), QDBusMessage::ErrorMessage);
+    EXPECT_FALSE(standin.waitForFinished(1000));
+  }
+  QDBusConnection::disconnectFromBus(caller);
   ASSERT_TRUE(standin.waitForFinished(kPatienceMs));
   EXPECT_EQ(standin.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(standin.exitCode(), 0);
