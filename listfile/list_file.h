@@ -45,10 +45,10 @@ std::unique_ptr<ListFileReader> OpenListFile(const std::string& path);
 // so never a planted link, FIFO or file), reach the disk, and then replace
 // the list in one step; a reader sees the old list or the new one, whole. The
 // list keeps its permissions, and its owner and group where the process may
-// set them; a link to the list is written through and stays a link. Where
-// the folder forbids new files but the list may be written, the list is
-// rewritten in place. On failure the list is as it was and no new file is
-// left behind.
+// set them (on Windows its attributes and access rules); a link to the list
+// is written through and stays a link. Where the folder forbids new files
+// but the list may be written, the list is rewritten in place. On failure the
+// list is as it was and no new file is left behind.
 void ReplaceListFile(const std::string& path, std::string_view bytes);
 
 }  // namespace varnik

@@ -1,5 +1,7 @@
 // The list file through the Win32 file API.
 #include <windows.h>
+// After windows.h, which it needs.
+#include <aclapi.h>
 
 #include <algorithm>
 
@@ -50,23 +52,6 @@ bool WriteAll(HANDLE file, std::string_view bytes) {
   return true;
 }
 
-// The path made full: ReplaceFileW needs one (Wine's fails on a bare
-// relative name), and the folder part names where the new file goes.
-std::wstring FullPath(const std::string& path) {
-  const std::wstring wide = WideFromUtf8(path);
-  std::wstring full(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length =
-        GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-    if (length == 0) Fail(path, GetLastError());
-    if (length < full.size()) {
-      full.resize(length);
-      return full;
-    }
-    full.resize(length);
-  }
-}
-
 class Win32ListFile final : public ListFileReader {
  public:
   Win32ListFile(std::wstring path, std::string shown, HANDLE file, std::uint64_t size)
@@ -109,13 +94,18 @@ std::wstring Hex(std::uint32_t value) {
   return digits;
 }
 
+// What of the old list's attributes the new one takes over. Read-only is
+// not among them: a read-only list is not replaced.
+constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                  FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
 // The new list while it is written: a file in the list's folder under a
 // fresh name that must not exist yet (CREATE_NEW, which never opens what is
 // already there). Deleted unless it replaces the list.
 class PendingFile {
  public:
   // Check valid() afterwards; GetLastError() says why it is not.
-  explicit PendingFile(const std::wstring& list) {
+  PendingFile(const std::wstring& list, DWORD attributes) {
     // The names need not be unpredictable, only fresh: CREATE_NEW sees to
     // that, and a name taken already is passed over.
     LARGE_INTEGER counter{};
@@ -125,8 +115,8 @@ class PendingFile {
     for (int attempt = 0; attempt < 100; ++attempt) {
       seed = seed * 6364136223846793005u + 1442695040888963407u;
       name_ = list + L"." + Hex(static_cast<std::uint32_t>(seed >> 32)) + L".tmp";
-      file_ = CreateFileW(name_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                          FILE_ATTRIBUTE_NORMAL, nullptr);
+      file_ = CreateFileW(name_.c_str(), GENERIC_WRITE | WRITE_DAC, 0, nullptr, CREATE_NEW,
+                          attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL, nullptr);
       if (file_ != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) break;
     }
     if (file_ == INVALID_HANDLE_VALUE) name_.clear();
@@ -141,28 +131,64 @@ class PendingFile {
   bool valid() const { return file_ != INVALID_HANDLE_VALUE; }
   HANDLE get() const { return file_; }
 
-  // Closes the complete file and puts it in the list's place in one step: an
-  // existing list is replaced keeping its attributes and security, else the
-  // file is moved there. False (GetLastError() says why) when the system
-  // refuses.
+  // Closes the complete file and renames it to the list's name in one step,
+  // replacing any list there. (ReplaceFileW is no single step: it moves the
+  // old list aside first, and a failure or a crash in between leaves no list
+  // at all.) False, with GetLastError() saying why, when the system refuses.
   bool Replace(const std::wstring& list) {
     const HANDLE file = file_;
     file_ = INVALID_HANDLE_VALUE;
     if (!CloseHandle(file)) return false;
-    if (!ReplaceFileW(list.c_str(), name_.c_str(), nullptr, 0, nullptr, nullptr) &&
-        (GetLastError() != ERROR_FILE_NOT_FOUND ||
-         !MoveFileExW(name_.c_str(), list.c_str(),
-                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))) {
-      return false;
+    // While another program has the list open (another copy reading or
+    // replacing it, a virus scanner), the system refuses to replace it; that
+    // lasts a moment, so try again for about a second before giving up.
+    for (DWORD wait = 0;; wait += 10) {
+      if (MoveFileExW(name_.c_str(), list.c_str(),
+                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        name_.clear();
+        return true;
+      }
+      const DWORD error = GetLastError();
+      if ((error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) || wait > 140) {
+        return false;
+      }
+      Sleep(wait);
     }
-    name_.clear();
-    return true;
   }
 
  private:
   std::wstring name_;  // empty when there is no file to delete
   HANDLE file_ = INVALID_HANDLE_VALUE;
 };
+
+// Gives the new file the old list's access rules: those set on the list
+// itself, and whether it shuts out what the folder passes on. Returns the
+// system's error, or ERROR_SUCCESS.
+DWORD KeepAccessRules(const std::wstring& list, HANDLE file) {
+  // Shared in every way, so that no other copy's save has to wait for it.
+  const Handle old(CreateFileW(list.c_str(), READ_CONTROL,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, 0, nullptr));
+  if (!old.valid()) return GetLastError();
+  PACL rules = nullptr;
+  PSECURITY_DESCRIPTOR security = nullptr;
+  DWORD error = GetSecurityInfo(old.get(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                                nullptr, &rules, nullptr, &security);
+  if (error != ERROR_SUCCESS) return error;
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  if (GetSecurityDescriptorControl(security, &control, &revision)) {
+    const SECURITY_INFORMATION inheritance = (control & SE_DACL_PROTECTED) != 0
+                                                 ? PROTECTED_DACL_SECURITY_INFORMATION
+                                                 : UNPROTECTED_DACL_SECURITY_INFORMATION;
+    error = SetSecurityInfo(file, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION | inheritance, nullptr,
+                            nullptr, rules, nullptr);
+  } else {
+    error = GetLastError();
+  }
+  LocalFree(security);
+  return error;
+}
 
 // Where the folder forbids a new file, the list itself is rewritten: the new
 // bytes over the old ones, then the rest cut off, so the list is never empty
@@ -201,18 +227,22 @@ std::unique_ptr<ListFileReader> OpenListFile(const std::string& path) {
 }
 
 void ReplaceListFile(const std::string& path, std::string_view bytes) {
-  const std::wstring list = FullPath(path);
+  const std::wstring list = WideFromUtf8(path);
   const DWORD attributes = GetFileAttributesW(list.c_str());
   const bool has_old = attributes != INVALID_FILE_ATTRIBUTES;
-  // A file never takes a folder's place; the system says so when asked to
-  // move one there, but some versions of ReplaceFileW move the folder aside.
+  // A file never takes a folder's place.
   if (has_old && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) Fail(path, ERROR_ACCESS_DENIED);
 
-  PendingFile file(list);
+  PendingFile file(list, has_old ? attributes & kKeptAttributes : 0);
   if (!file.valid()) {
+    // A folder where the user may not create files.
     const DWORD error = GetLastError();
-    if (error == ERROR_ACCESS_DENIED && has_old) return WriteInPlace(path, list, bytes);
+    if (has_old && error == ERROR_ACCESS_DENIED) return WriteInPlace(path, list, bytes);
     Fail(path, error);
+  }
+  if (has_old) {
+    const DWORD error = KeepAccessRules(list, file.get());
+    if (error != ERROR_SUCCESS) Fail(path, error);
   }
   if (!WriteAll(file.get(), bytes) || !FlushFileBuffers(file.get()) || !file.Replace(list)) {
     Fail(path, GetLastError());

@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
 #include <iterator>
+#include <thread>
 
 #include "common/platform_error.h"
 #include "names/name_list.h"
@@ -29,16 +31,46 @@ class WorkingDirectory {
   fs::path before_;
 };
 
-// As the program names it: relative to the working directory, where some
-// versions of ReplaceFileW refuse a bare name.
+// As the program names it, relative to the working directory. A hidden list
+// stays hidden.
 TEST(Win32ListFile, SavesUnderTheProgramsRelativeNameOverNoListAndOverOne) {
   test::TempDir dir;
   {
     const WorkingDirectory work(dir.path());
     SaveNameList(u"ROSSI", u"", NameListFile{});
+    ASSERT_TRUE(SetFileAttributesW(L"name_start.txt", FILE_ATTRIBUTE_HIDDEN));
     SaveNameList(u"VERDI", u"ROSSI", NameListFile{});
+    EXPECT_EQ(GetFileAttributesW(L"name_start.txt") & FILE_ATTRIBUTE_HIDDEN, FILE_ATTRIBUTE_HIDDEN);
   }
   EXPECT_EQ(test::ReadBytes(dir.path() / kNameListFileName), "VERDI\r\nROSSI\r\n");
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+}
+
+// While a file is open the system refuses to replace it, so copies of the
+// program starting and saving in one folder get in each other's way, if only
+// for a moment: no save may fail for that, and every start finds a whole list.
+TEST(Win32ListFile, CopiesSavingAndReadingAtOnceAllSucceed) {
+  test::TempDir dir;
+  const NameListFile file{test::Utf8(dir.path() / kNameListFileName)};
+  SaveNameList(u"PRIMA", u"SECONDA", file);
+  std::atomic<int> failed_saves = 0, torn_reads = 0;
+  const auto run = [&] {
+    for (int i = 0; i < 200; ++i) {
+      try {
+        SaveNameList(i % 2 == 0 ? u"PRIMA-A" : u"PRIMA", u"SECONDA", file);
+      } catch (const PlatformError&) {
+        ++failed_saves;
+      }
+      const ListFileState state = LoadNameList(file);
+      if (!state.first || state.first->rfind(u"PRIMA", 0) != 0 || state.second != u"SECONDA") {
+        ++torn_reads;
+      }
+    }
+  };
+  std::thread copies[] = {std::thread(run), std::thread(run), std::thread(run)};
+  for (std::thread& copy : copies) copy.join();
+  EXPECT_EQ(failed_saves, 0);
+  EXPECT_EQ(torn_reads, 0);
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 }
 
