@@ -161,15 +161,28 @@ class PendingFile {
   HANDLE file_ = INVALID_HANDLE_VALUE;
 };
 
-// Gives the new file the old list's access rules: those set on the list
-// itself, and whether it shuts out what the folder passes on. Returns the
-// system's error, or ERROR_SUCCESS.
+// Whether any access rule was set on the file itself rather than passed on
+// by its folder.
+bool AnyRuleOfItsOwn(PACL rules) {
+  for (DWORD index = 0; index < rules->AceCount; ++index) {
+    void* rule = nullptr;
+    if (!GetAce(rules, index, &rule)) return true;
+    if ((static_cast<const ACE_HEADER*>(rule)->AceFlags & INHERITED_ACE) == 0) return true;
+  }
+  return false;
+}
+
+// Gives the new file the old list's access rules. Rules that all come from
+// the folder come to the new file the same way; only a list with rules of its
+// own, or one that shuts out the folder's, needs them copied. Returns the
+// system's error, or ERROR_SUCCESS (also when the list is gone meanwhile,
+// replaced by another copy's save).
 DWORD KeepAccessRules(const std::wstring& list, HANDLE file) {
   // Shared in every way, so that no other copy's save has to wait for it.
   const Handle old(CreateFileW(list.c_str(), READ_CONTROL,
                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                OPEN_EXISTING, 0, nullptr));
-  if (!old.valid()) return GetLastError();
+  if (!old.valid()) return GetLastError() == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : GetLastError();
   PACL rules = nullptr;
   PSECURITY_DESCRIPTOR security = nullptr;
   DWORD error = GetSecurityInfo(old.get(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
@@ -177,14 +190,16 @@ DWORD KeepAccessRules(const std::wstring& list, HANDLE file) {
   if (error != ERROR_SUCCESS) return error;
   SECURITY_DESCRIPTOR_CONTROL control = 0;
   DWORD revision = 0;
-  if (GetSecurityDescriptorControl(security, &control, &revision)) {
-    const SECURITY_INFORMATION inheritance = (control & SE_DACL_PROTECTED) != 0
-                                                 ? PROTECTED_DACL_SECURITY_INFORMATION
-                                                 : UNPROTECTED_DACL_SECURITY_INFORMATION;
-    error = SetSecurityInfo(file, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION | inheritance, nullptr,
-                            nullptr, rules, nullptr);
-  } else {
+  if (!GetSecurityDescriptorControl(security, &control, &revision)) {
     error = GetLastError();
+  } else if ((control & SE_DACL_PROTECTED) != 0) {
+    error = SetSecurityInfo(file, SE_FILE_OBJECT,
+                            DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                            nullptr, nullptr, rules, nullptr);
+  } else if (rules == nullptr || AnyRuleOfItsOwn(rules)) {
+    error = SetSecurityInfo(file, SE_FILE_OBJECT,
+                            DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION,
+                            nullptr, nullptr, rules, nullptr);
   }
   LocalFree(security);
   return error;
