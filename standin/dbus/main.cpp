@@ -72,6 +72,7 @@ int main(int argc, char* argv[]) {
           "\n"
           "Its folder is %1:\n"
           "  name       the Name value (UTF-8)\n"
+          "  name-type  the D-Bus type Name is served as, e.g. i (default s)\n"
           "  calls      one line per call received\n"
           "  CALL.fail  make CALL fail: error name on the first line, message after it\n"
           "  CALL.hang  never answer CALL\n"

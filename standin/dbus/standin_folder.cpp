@@ -1,5 +1,9 @@
 #include "standin/dbus/standin_folder.h"
 
+#include <QDBusMetaType>
+#include <QDBusObjectPath>
+#include <QDBusSignature>
+#include <QDBusVariant>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -51,10 +55,28 @@ void StandinFolder::Create() const {
   if (!QDir().mkpath(path_)) throw FolderError(QStringLiteral("cannot create %1").arg(path_));
 }
 
-QString StandinFolder::ReadName() const {
+QVariant StandinFolder::ReadName() const {
   const QString path = FilePath(QStringLiteral("name"));
-  if (!QFileInfo::exists(path)) return QString();
-  return QString::fromUtf8(ReadWhole(path));
+  const QString text = QFileInfo::exists(path) ? QString::fromUtf8(ReadWhole(path)) : QString();
+  const QString type_path = FilePath(QStringLiteral("name-type"));
+  if (!QFileInfo::exists(type_path)) return text;
+  const QByteArray type = ReadWhole(type_path).trimmed();
+  // Qt converts text to numbers and booleans, not to these. Paths and
+  // signatures take only valid text; Qt empties them otherwise.
+  if (type == "o" && text.startsWith(u'/') && QDBusObjectPath(text).path() == text) {
+    return QVariant::fromValue(QDBusObjectPath(text));
+  }
+  if (type == "g" && QDBusSignature(text).signature() == text) {
+    return QVariant::fromValue(QDBusSignature(text));
+  }
+  if (type == "v") return QVariant::fromValue(QDBusVariant(text));
+  QVariant value(text);
+  const QMetaType meta_type = QDBusMetaType::signatureToMetaType(type.constData());
+  if (!meta_type.isValid() || !value.convert(meta_type)) {
+    throw FolderError(QStringLiteral("%1 holds \"%2\", which cannot be served as D-Bus type \"%3\"")
+                          .arg(path, text, QString::fromUtf8(type)));
+  }
+  return value;
 }
 
 void StandinFolder::WriteName(const QString& name) const {

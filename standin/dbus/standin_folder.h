@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QVariant>
 #include <optional>
 #include <stdexcept>
 #include <utility>
@@ -23,6 +24,7 @@ struct CallControl {
 
 // The stand-in's one folder, under the user's XDG state directory:
 //   name      the Name value, UTF-8, the whole file (absent: "")
+//   name-type the D-Bus type Name is served as, e.g. "i" (absent: "s")
 //   calls     one line per call received, UTF-8, e.g. "Set Name Rossi"
 //   <call>.fail, <call>.hang   switches a test sets, read at every call, where
 //             <call> is get-name, set-name or apply. A .fail file holds the
@@ -43,8 +45,10 @@ class StandinFolder {
   // Creates the folder if needed; throws FolderError.
   void Create() const;
 
-  // The stored Name; throws FolderError.
-  QString ReadName() const;
+  // The stored Name, as the D-Bus type the name-type file gives (a string
+  // where there is none); throws FolderError, also when the text is not a
+  // value of that type.
+  QVariant ReadName() const;
 
   // Replaces the stored Name all at once (temporary file, then rename);
   // throws FolderError.
