@@ -1,32 +1,37 @@
-// The object over D-Bus, against a real dbus-daemon on which the stand-in is
-// started by D-Bus activation.
+// The object over D-Bus, against a real session bus on which the stand-in is
+// started by D-Bus activation; and the stand-in's hold on its name, started by
+// hand on that bus.
 
 #include "setupconfig/dbus/dbus_setup_config.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <QDBusMessage>
+#include <QDBusConnectionInterface>
+#include <QDBusReply>
+#include <QProcess>
 
 #include <signal.h>
 
 #include <chrono>
+#include <deque>
 #include <functional>
 #include <optional>
 #include <string>
 
 #include "common/platform_error.h"
+#include "tests/support/eventually.h"
 #include "tests/support/standin_bus.h"
 
 namespace varnik {
 namespace {
 
 using test::StandinBus;
-using ::testing::ElementsAre;
+using ::testing::AllOf;
 using ::testing::HasSubstr;
-using ::testing::IsEmpty;
 
-// The PlatformError thrown by the call, if any.
+// The PlatformError thrown by the call, if any. Caught(...).value() fails the
+// test when there is none.
 std::optional<PlatformError> Caught(const std::function<void()>& call) {
   try {
     call();
@@ -36,76 +41,106 @@ std::optional<PlatformError> Caught(const std::function<void()>& call) {
   return std::nullopt;
 }
 
-// What a PlatformError thrown by the call says.
-std::string Failure(const std::function<void()>& call) {
-  const std::optional<PlatformError> error = Caught(call);
-  return error ? error->what() : "no failure";
-}
-
-// Creates the object over a fresh connection of the test's own to the
-// stand-in's bus (or to `bus`), closed at the end of the test.
-class DBusSetupConfigTest : public ::testing::Test {
+class DBusTest : public ::testing::Test {
  protected:
-  ~DBusSetupConfigTest() override { QDBusConnection::disconnectFromBus(kConnection); }
-
-  std::unique_ptr<SetupConfig> Create(std::chrono::milliseconds timeout = kDefaultDBusCallTimeout,
-                                      const StandinBus* bus = nullptr) {
-    const QString address = QString::fromStdString((bus ? *bus : standin_).Address());
+  ~DBusTest() override {
+    for (QProcess& standin : standins_) {
+      standin.kill();
+      standin.waitForFinished();
+    }
     QDBusConnection::disconnectFromBus(kConnection);
-    return CreateDBusSetupConfig(QDBusConnection::connectToBus(address, kConnection),
-                                 kSetupConfigProgId, timeout);
   }
 
-  // A call to the bus itself over the test's connection.
-  QVariant CallBus(const char* member, const QList<QVariant>& arguments) const {
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
-        QStringLiteral("org.freedesktop.DBus"), QString::fromLatin1(member));
-    call.setArguments(arguments);
-    const QDBusMessage reply = QDBusConnection(kConnection).call(call);
-    return reply.arguments().value(0);
+  // A fresh connection of the test's own, closed at the end of the test.
+  QDBusConnection Connect(const StandinBus& bus) {
+    QDBusConnection::disconnectFromBus(kConnection);
+    return QDBusConnection::connectToBus(QString::fromStdString(bus.Address()), kConnection);
+  }
+
+  std::unique_ptr<SetupConfig> Create(std::chrono::milliseconds timeout = kDefaultDBusCallTimeout) {
+    return CreateDBusSetupConfig(Connect(standin_), kSetupConfigProgId, timeout);
+  }
+
+  // A stand-in started by hand, killed at the end of the test.
+  QProcess& StartStandin(const QStringList& args) {
+    QProcess& standin = standins_.emplace_back();
+    standin.setProcessEnvironment(standin_.Environment());
+    standin.setProcessChannelMode(QProcess::ForwardedChannels);
+    standin.start(QStringLiteral(VARNIK_STANDIN_PROGRAM), args);
+    EXPECT_TRUE(standin.waitForStarted());
+    return standin;
+  }
+
+  // Whether the object's name comes to be owned by the process (0: by none).
+  bool OwnerBecomes(qint64 pid) {
+    const QDBusConnection bus = Connect(standin_);
+    return test::Eventually([&] {
+      const QDBusReply<uint> owner = bus.interface()->servicePid(kService);
+      return (owner.isValid() ? owner.value() : 0) == pid;
+    });
   }
 
   const QString kConnection = QStringLiteral("varnik-test");
+  const QString kService = QStringLiteral("VeruVeve.SetupConfig");
   StandinBus standin_;
+  std::deque<QProcess> standins_;
 };
 
-TEST_F(DBusSetupConfigTest, NameIsReadFromTheStartedServiceWhenAsked) {
-  standin_.StoreName("ROSSI");
-  const std::unique_ptr<SetupConfig> config = Create();
-  EXPECT_THAT(standin_.Calls(), IsEmpty());
-  EXPECT_EQ(config->Name(), u"ROSSI");
-  EXPECT_THAT(standin_.Calls(), ElementsAre("Get Name"));
-}
-
-TEST_F(DBusSetupConfigTest, AssignThenApplyReachTheServiceInOrder) {
-  const std::unique_ptr<SetupConfig> config = Create();
-  config->SetName(u"ROSSI-2");
-  config->Apply(true);
-  EXPECT_THAT(standin_.Calls(), ElementsAre("Set Name ROSSI-2", "Apply true"));
-  EXPECT_EQ(standin_.StoredName(), "ROSSI-2");
-}
-
-TEST_F(DBusSetupConfigTest, NamesRoundTripUnchangedAsUtf8) {
-  const std::pair<std::u16string, std::string> cases[] = {
-      {u"  ROSSI   ", "  ROSSI   "},
-      {u"CITT\u00C0 Perch\u00E9", "CITT\xC3\x80 Perch\xC3\xA9"},
-      {u"\u20AC 5", "\xE2\x82\xAC 5"},
-      {u"\U0001F600", "\xF0\x9F\x98\x80"},  // a surrogate pair
+// Name travels as text: a string both ways as UTF-8; a value of another type
+// is read as its text, or, where it has none, fails saying which type it was.
+TEST_F(DBusTest, NameTravelsAsTextAndCreationCallsNothing) {
+  const struct {
+    const char* type;
+    std::string stored;
+    std::u16string text;  // empty: a failure
+  } cases[] = {
+      {"s", "  ROSSI   ", u"  ROSSI   "},
+      {"s", "CITT\xC3\x80 Perch\xC3\xA9", u"CITT\u00C0 Perch\u00E9"},
+      {"s", "\xE2\x82\xAC 5", u"\u20AC 5"},
+      {"s", "\xF0\x9F\x98\x80", u"\U0001F600"},  // a surrogate pair
+      {"b", "true", u"true"},
+      {"b", "false", u"false"},
+      {"y", "255", u"255"},
+      {"n", "-32768", u"-32768"},
+      {"q", "65535", u"65535"},
+      {"i", "-7", u"-7"},
+      {"u", "4294967295", u"4294967295"},
+      {"x", "-9223372036854775808", u"-9223372036854775808"},
+      {"t", "18446744073709551615", u"18446744073709551615"},
+      {"d", "0.1", u"0.1"},
+      {"d", "0.30000000000000004", u"0.30000000000000004"},
+      {"o", "/VeruVeve/Nome", u"/VeruVeve/Nome"},
+      {"g", "a{sv}", u"a{sv}"},
+      {"v", "ROSSI", u"ROSSI"},
+      {"as", "ROSSI", u""},
   };
   const std::unique_ptr<SetupConfig> config = Create();
-  for (const auto& [text, utf8] : cases) {
-    SCOPED_TRACE(utf8);
-    config->SetName(text);
-    EXPECT_EQ(standin_.StoredName(), utf8);
+  EXPECT_EQ(standin_.Read("calls"), "");
+  for (const auto& [type, stored, text] : cases) {
+    SCOPED_TRACE(std::string(type) + " " + stored);
+    standin_.Write("name", stored);
+    standin_.Write("name-type", type);
+    if (text.empty()) {
+      EXPECT_THAT(Caught([&] { config->Name(); }).value().what(),
+                  HasSubstr('"' + std::string(type) + '"'));
+      continue;
+    }
     EXPECT_EQ(config->Name(), text);
+    if (type != std::string("s")) continue;
+    standin_.Write("name", "");
+    config->SetName(text);
+    EXPECT_EQ(standin_.Read("name"), stored);
   }
 }
 
-TEST_F(DBusSetupConfigTest, MissingServiceFailsWithTheBusErrorAsAMissingObject) {
+TEST_F(DBusTest, MissingServiceFailsWithTheBusErrorAsAMissingObject) {
   const StandinBus no_service(/*with_standin=*/false);
+  const QDBusConnection bus = Connect(no_service);
+  if (bus.interface()->activatableServiceNames().value().contains(kService)) {
+    GTEST_SKIP() << "this machine has the object installed";
+  }
   const std::optional<PlatformError> error =
-      Caught([&] { Create(kDefaultDBusCallTimeout, &no_service); });
+      Caught([&] { CreateDBusSetupConfig(bus, kSetupConfigProgId); });
   ASSERT_TRUE(error);
   EXPECT_THAT(error->what(), HasSubstr("org.freedesktop.DBus.Error.ServiceUnknown: "));
   EXPECT_TRUE(error->object_missing());
@@ -113,86 +148,73 @@ TEST_F(DBusSetupConfigTest, MissingServiceFailsWithTheBusErrorAsAMissingObject) 
 
 // The object is the process that owned the name at creation: once it is
 // gone, calls fail, even with another process owning the name by then.
-TEST_F(DBusSetupConfigTest, CallsNeverReachALaterOwnerOfTheName) {
+TEST_F(DBusTest, CallsNeverReachALaterOwnerOfTheName) {
   const std::unique_ptr<SetupConfig> config = Create();
-  const QVariant service = QStringLiteral("VeruVeve.SetupConfig");
-  const QString first = CallBus("GetNameOwner", {service}).toString();
-  ASSERT_EQ(
-      kill(static_cast<pid_t>(CallBus("GetConnectionUnixProcessID", {first}).toUInt()), SIGKILL),
-      0);
+  QDBusConnectionInterface& bus = *QDBusConnection(kConnection).interface();
+  const QString first = bus.serviceOwner(kService);
+  ASSERT_EQ(kill(static_cast<pid_t>(bus.servicePid(first).value()), SIGKILL), 0);
   // Another stand-in takes the name once the bus has seen the first go.
-  QString second = first;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while ((second.isEmpty() || second == first) && std::chrono::steady_clock::now() < deadline) {
-    CallBus("StartServiceByName", {service, QVariant::fromValue(0u)});
-    second = CallBus("GetNameOwner", {service}).toString();
-  }
-  ASSERT_NE(second, first);
-  ASSERT_FALSE(second.isEmpty());
+  ASSERT_TRUE(test::Eventually([&] {
+    bus.startService(kService);
+    const QString second = bus.serviceOwner(kService);
+    return !second.isEmpty() && second != first;
+  }));
 
   const std::function<void()> calls[] = {
       [&] { config->Name(); }, [&] { config->SetName(u"VERDI"); }, [&] { config->Apply(true); }};
   for (const auto& call : calls) {
     const std::optional<PlatformError> error = Caught(call);
     ASSERT_TRUE(error);
-    EXPECT_THAT(error->what(), HasSubstr("org.freedesktop.DBus.Error.ServiceUnknown: "));
-    EXPECT_THAT(error->what(), HasSubstr(first.toStdString()));
+    EXPECT_THAT(error->what(), AllOf(HasSubstr("org.freedesktop.DBus.Error.ServiceUnknown: "),
+                                     HasSubstr(first.toStdString())));
     EXPECT_FALSE(error->object_missing());
   }
-  EXPECT_THAT(standin_.Calls(), IsEmpty());
+  EXPECT_EQ(standin_.Read("calls"), "");
 }
 
-// One of the three calls, made on a fresh object.
-struct ObjectCall {
-  const char* label;
-  const char* call;  // the stand-in's name for it
-  std::function<void(SetupConfig&)> make;
-  std::vector<std::string> received;
-};
+// A service's error becomes a PlatformError with its name and message; a call
+// left unanswered ends by the given timeout.
+TEST_F(DBusTest, ServiceErrorsAndSilenceBecomePlatformErrors) {
+  standin_.Write("apply.fail", "VeruVeve.Error.Locked\nConfigurazione bloccata");
+  std::unique_ptr<SetupConfig> config = Create();
+  config->SetName(u"VERDI");
+  EXPECT_STREQ(Caught([&] { config->Apply(true); }).value().what(),
+               "VeruVeve.Error.Locked: Configurazione bloccata");
 
-const ObjectCall kCalls[] = {
-    {"GetName", "get-name", [](SetupConfig& config) { config.Name(); }, {"Get Name"}},
-    {"SetName",
-     "set-name",
-     [](SetupConfig& config) { config.SetName(u"VERDI"); },
-     {"Set Name VERDI"}},
-    {"Apply",
-     "apply",
-     [](SetupConfig& config) {
-       config.SetName(u"VERDI");
-       config.Apply(true);
-     },
-     {"Set Name VERDI", "Apply true"}},
-};
-
-void PrintTo(const ObjectCall& call, std::ostream* out) { *out << call.label; }
-
-class ObjectCallTest : public DBusSetupConfigTest,
-                       public ::testing::WithParamInterface<ObjectCall> {};
-
-TEST_P(ObjectCallTest, ServiceErrorBecomesPlatformErrorWithItsNameAndMessage) {
-  standin_.StoreName("BIANCHI");
-  standin_.FailCall(GetParam().call, "VeruVeve.Error.Locked", "Configurazione bloccata");
-  const std::unique_ptr<SetupConfig> config = Create();
-  EXPECT_EQ(Failure([&] { GetParam().make(*config); }),
-            "VeruVeve.Error.Locked: Configurazione bloccata");
-  EXPECT_EQ(standin_.Calls(), GetParam().received);
-  EXPECT_EQ(standin_.StoredName(), GetParam().call == std::string("apply") ? "VERDI" : "BIANCHI");
-}
-
-TEST_P(ObjectCallTest, UnansweredCallEndsByTheGivenTimeout) {
-  Create();  // started with the usual patience, so only the hung call meets the short one
-  standin_.HangCall(GetParam().call);
-  const std::unique_ptr<SetupConfig> config = Create(std::chrono::milliseconds(500));
+  standin_.Write("get-name.hang", "");
+  config = Create(std::chrono::milliseconds(500));  // the stand-in runs already
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_THAT(Failure([&] { GetParam().make(*config); }),
+  EXPECT_THAT(Caught([&] { config->Name(); }).value().what(),
               HasSubstr("org.freedesktop.DBus.Error.NoReply: "));
   EXPECT_LT(std::chrono::steady_clock::now() - start, kDefaultDBusCallTimeout / 2);
-  EXPECT_EQ(standin_.Calls(), GetParam().received);
+  EXPECT_EQ(standin_.Read("calls"), "Set Name VERDI\nApply true\nGet Name\n");
 }
 
-INSTANTIATE_TEST_SUITE_P(EachCall, ObjectCallTest, ::testing::ValuesIn(kCalls),
-                         [](const auto& call) { return std::string(call.param.label); });
+TEST_F(DBusTest, StandinKeepsItsNameFromANewcomerUnlessAskedThenQuits) {
+  QProcess& first = StartStandin({});
+  ASSERT_TRUE(OwnerBecomes(first.processId()));
+  QProcess& plain = StartStandin({});
+  ASSERT_TRUE(plain.waitForFinished());
+  EXPECT_EQ(plain.exitCode(), 1);
+  EXPECT_EQ(first.state(), QProcess::Running);
+  QProcess& replacing = StartStandin({QStringLiteral("--replace")});
+  ASSERT_TRUE(first.waitForFinished());
+  EXPECT_EQ(first.exitCode(), 0);
+  EXPECT_TRUE(OwnerBecomes(replacing.processId()));
+}
+
+// A program holds on to the object it found: while its connection stays, so
+// does the stand-in, long past its idle time; then it quits and frees the name.
+TEST_F(DBusTest, StandinQuitsOnlyOnceNoCallerIsLeft) {
+  QProcess& standin = StartStandin({QStringLiteral("--idle-exit"), QStringLiteral("0.2")});
+  ASSERT_TRUE(OwnerBecomes(standin.processId()));
+  Create()->Name();
+  EXPECT_FALSE(standin.waitForFinished(1000));
+  QDBusConnection::disconnectFromBus(kConnection);
+  ASSERT_TRUE(standin.waitForFinished());
+  EXPECT_EQ(standin.exitCode(), 0);
+  EXPECT_TRUE(OwnerBecomes(0));
+}
 
 }  // namespace
 }  // namespace varnik

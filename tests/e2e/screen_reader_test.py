@@ -2,7 +2,10 @@
 """What a screen reader hears from the real program, read through the
 accessibility bus (AT-SPI) as a screen reader reads it.
 
-    screen_reader_test.py VARNIK STANDIN_SERVICE_DIR
+    screen_reader_test.py VARNIK STANDIN_SHARE_DIR
+
+STANDIN_SHARE_DIR is the build tree's share folder, whose dbus-1/services
+starts the stand-in.
 
 Runs on an X desktop (scripts/x-desktop runs it) with a session bus of its
 own, on which the stand-in object and the accessibility bus start on demand.
@@ -66,27 +69,21 @@ def press(key):
     subprocess.run(['xdotool', 'key', '--clearmodifiers', key], check=True)
 
 
-def start_bus(folder, standin_services):
-    """A session bus that starts the stand-in and the accessibility bus."""
-    config = os.path.join(folder, 'bus.conf')
-    with open(config, 'w', encoding='utf-8') as out:
-        out.write(f'''<busconfig><type>session</type>
-<listen>unix:dir={folder}</listen><auth>EXTERNAL</auth>
-<servicedir>{standin_services}</servicedir>
-<servicedir>/usr/share/dbus-1/services</servicedir>
-<policy context="default"><allow send_destination="*"/><allow receive_sender="*"/>
-<allow own="*"/></policy></busconfig>
-''')
-    bus = subprocess.Popen(['dbus-daemon', '--config-file=' + config, '--nofork',
-                            '--print-address=1'], stdout=subprocess.PIPE, text=True,
-                           env=dict(os.environ, XDG_STATE_HOME=os.path.join(folder, 'state')))
+def start_bus(folder, standin_share):
+    """The standard session bus, on which the build tree's stand-in comes
+    before any installed one, and the accessibility bus starts on demand."""
+    environment = dict(os.environ, XDG_DATA_HOME=standin_share,
+                       XDG_STATE_HOME=os.path.join(folder, 'state'))
+    environment.pop('XDG_RUNTIME_DIR', None)
+    bus = subprocess.Popen(['dbus-daemon', '--session', '--nofork', '--print-address'],
+                           stdout=subprocess.PIPE, text=True, env=environment)
     return bus, bus.stdout.readline().strip()
 
 
-def main(program, standin_services):
-    program, standin_services = os.path.abspath(program), os.path.abspath(standin_services)
+def main(program, standin_share):
+    program, standin_share = os.path.abspath(program), os.path.abspath(standin_share)
     with tempfile.TemporaryDirectory() as folder:
-        bus, address = start_bus(folder, standin_services)
+        bus, address = start_bus(folder, standin_share)
         os.environ['DBUS_SESSION_BUS_ADDRESS'] = address
         global pyatspi
         pyatspi = importlib.import_module('pyatspi')
