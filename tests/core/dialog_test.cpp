@@ -1,4 +1,5 @@
-#include <gmock/gmock.h>
+// The dialog's rules and the order of its calls, against a recording window
+// and object and a real list file.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -8,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/utf8_text.h"
 #include "app/varnik_dialog.h"
 #include "common/platform_error.h"
 #include "tests/support/temp_dir.h"
@@ -17,292 +19,200 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::ReadBytes;
-using test::TempDir;
 using test::WriteBytes;
-using ::testing::ElementsAre;
-using ::testing::IsEmpty;
 
-// One log for the window and the object, so the order across both shows.
-using CallLog = std::vector<std::u16string>;
-
-std::u16string Ascii(const std::string& text) { return {text.begin(), text.end()}; }
+// One log for the window and the object, so the order across both shows:
+// each call, then "|".
+using CallLog = std::u16string;
 
 class RecordingSurface final : public DialogSurface {
  public:
   explicit RecordingSurface(CallLog& log) : log_(log) {}
 
-  Twips screen_width = 19200, screen_height = 10800;
-  Twips window_width = 6765, window_height = 1545;
-  std::array<std::u16string, 2> entries{u"XZZZZZZZZZZZZZZZZZZZZX", u"XZZZZZZZZZZZZZZZZZZZZX"};
+  Twips screen_width = 19200, screen_height = 10800, window_width = 6765, window_height = 1545;
+  std::array<std::u16string, 2> entries;
 
   Twips ScreenWidth() const override { return screen_width; }
   Twips ScreenHeight() const override { return screen_height; }
   Twips WindowWidth() const override { return window_width; }
   Twips WindowHeight() const override { return window_height; }
   void MoveWindow(Twips left, Twips top) override {
-    log_.push_back(u"move " + Ascii(std::to_string(left) + " " + std::to_string(top)));
+    const std::string position = std::to_string(left) + " " + std::to_string(top);
+    Log(u"move ", std::u16string(position.begin(), position.end()));
   }
-  void SetTitle(std::u16string_view title) override { log_.push_back(u"title " + Str(title)); }
-  std::u16string EntryText(EntryLine line) const override { return entries[Slot(line)]; }
+  void SetTitle(std::u16string_view title) override { Log(u"title ", title); }
+  std::u16string EntryText(EntryLine line) const override {
+    return entries[line == EntryLine::First ? 0 : 1];
+  }
   void SetEntryText(EntryLine line, std::u16string_view text) override {
-    entries[Slot(line)] = text;
-    log_.push_back(u"entry" + Ascii(std::to_string(IndexOf(line))) + u" " + Str(text));
+    entries[line == EntryLine::First ? 0 : 1] = text;
+    Log(line == EntryLine::First ? u"entry0 " : u"entry1 ", text);
   }
   void ShowInformation(std::u16string_view text, std::u16string_view title) override {
-    log_.push_back(u"info " + Str(title) + u": " + Str(text));
+    Log(std::u16string(title) + u": ", text);
   }
-  void CloseWindow() override { log_.push_back(u"close"); }
+  void CloseWindow() override { Log(u"close"); }
 
  private:
-  static std::size_t Slot(EntryLine line) { return static_cast<std::size_t>(IndexOf(line)); }
-  static std::u16string Str(std::u16string_view text) { return std::u16string(text); }
+  void Log(std::u16string_view call, std::u16string_view text = u"") {
+    ((log_ += call) += text) += u'|';
+  }
   CallLog& log_;
 };
 
-// The steps at which the recording object, or the list file, can be made to
-// fail.
+// The step at which the recording object, or the list file, fails.
 enum class FailAt { Nothing, Create, GetName, SetName, Apply, List };
-
-// The step a PlatformError thrown by `act` is marked with; nothing when there
-// is none.
-std::optional<FailedStep> StepOfFailure(const std::function<void()>& act) {
-  try {
-    act();
-  } catch (const PlatformError& error) {
-    return error.step();
-  }
-  return std::nullopt;
-}
 
 class RecordingSetupConfig final : public SetupConfig {
  public:
-  // fail_at is read at each call, so a test can arm a failure after start-up.
-  RecordingSetupConfig(CallLog& log, const FailAt& fail_at, std::u16string name)
-      : log_(log), fail_at_(fail_at), name_(std::move(name)) {}
+  RecordingSetupConfig(CallLog& log, const FailAt& fail_at) : log_(log), fail_at_(fail_at) {}
 
   std::u16string Name() override {
     Step(FailAt::GetName, u"get Name");
-    return name_;
+    return u"NOME CORRENTE  ";
   }
   void SetName(std::u16string_view name) override {
     Step(FailAt::SetName, u"set Name " + std::u16string(name));
-    name_ = name;
   }
   void Apply(bool value) override { Step(FailAt::Apply, value ? u"Apply true" : u"Apply false"); }
 
  private:
-  void Step(FailAt step, std::u16string call) {
-    log_.push_back(std::move(call));
+  void Step(FailAt step, const std::u16string& call) {
+    log_ += call + u'|';
     if (fail_at_ == step) throw PlatformError("object failed");
   }
   CallLog& log_;
-  const FailAt& fail_at_;
-  std::u16string name_;
+  const FailAt& fail_at_;  // read at each call, so a failure can be armed after start-up
 };
 
-class DialogTest : public ::testing::Test {
- protected:
-  fs::path ListPath() const { return dir_.path() / kNameListFileName; }
-
-  VarnikDialog& Dialog() {
-    if (!dialog_) {
-      auto create = [this](std::u16string_view prog_id) -> std::unique_ptr<SetupConfig> {
-        log.push_back(u"create " + std::u16string(prog_id));
-        if (fail_at == FailAt::Create) throw PlatformError("cannot create");
-        return std::make_unique<RecordingSetupConfig>(log, fail_at, object_name);
-      };
-      dialog_ =
-          std::make_unique<VarnikDialog>(surface, create, NameListFile{test::Utf8(ListPath())});
+// One run of the dialog, with a list file in a folder of its own. FailAt::List
+// puts a folder in the list's place, which cannot be read or replaced.
+struct DialogRun {
+  explicit DialogRun(FailAt fail = FailAt::Nothing, const char* list = nullptr) : fail_at(fail) {
+    if (list != nullptr) WriteBytes(list_path, list);
+    if (fail == FailAt::List) fs::create_directory(list_path);
+  }
+  // The step a PlatformError from act is marked with; nothing when there is none.
+  std::optional<FailedStep> StepOfFailure(const std::function<void()>& act) {
+    try {
+      act();
+    } catch (const PlatformError& error) {
+      return error.step();
     }
-    return *dialog_;
+    return std::nullopt;
   }
 
-  // Starts the dialog from the given list file bytes and forgets the calls
-  // start-up made, so a test sees only what its action does.
-  void StartWithList(std::string_view bytes) {
-    WriteBytes(ListPath(), bytes);
-    Dialog().Form_Load();
-    log.clear();
-  }
-
-  TempDir dir_;
+  test::TempDir dir;
+  fs::path list_path = dir.path() / kNameListFileName;
   CallLog log;
   RecordingSurface surface{log};
-  FailAt fail_at = FailAt::Nothing;
-  std::u16string object_name = u"OGGETTO";
-
- private:
-  std::unique_ptr<VarnikDialog> dialog_;
-};
-
-// --- Start-up -------------------------------------------------------------------
-
-TEST_F(DialogTest, StartUpFromASavedListLeavesTheObjectsNameUnread) {
-  WriteBytes(ListPath(), "ROSSI   \r\n  ROSSI-2\r\n");
-  Dialog().Form_Load();
-  EXPECT_THAT(log, ElementsAre(u"move 6217.500000 4627.500000", u"title Varnik",
-                               u"create VeruVeve.SetupConfig", u"entry0 ", u"entry1 ",
-                               u"entry0 ROSSI", u"entry1   ROSSI-2"));
-}
-
-TEST_F(DialogTest, StartUpFromOneSavedLineLeavesTheSecondEmpty) {
-  WriteBytes(ListPath(), "ROSSI");
-  Dialog().Form_Load();
-  EXPECT_THAT(surface.entries, ElementsAre(u"ROSSI", u""));
-  EXPECT_EQ(std::count(log.begin(), log.end(), u"get Name"), 0);
-}
-
-TEST_F(DialogTest, StartUpWithoutAListShowsTheObjectsNameUntrimmed) {
-  object_name = u"NOME CORRENTE  ";
-  Dialog().Form_Load();
-  EXPECT_THAT(log, ElementsAre(u"move 6217.500000 4627.500000", u"title Varnik",
-                               u"create VeruVeve.SetupConfig", u"entry0 ", u"entry1 ", u"get Name",
-                               u"entry0 NOME CORRENTE  ", u"entry1 "));
-  EXPECT_FALSE(fs::exists(ListPath()));
-}
-
-TEST_F(DialogTest, WindowLargerThanTheScreenGetsNegativePositions) {
-  surface.screen_width = 4000;
-  surface.screen_height = 1001;
-  surface.window_width = 6765;
-  surface.window_height = 1546;
-  Dialog().Form_Load();
-  EXPECT_EQ(log.front(), u"move -1382.500000 -272.500000");
-}
-
-struct StartFailure {
   FailAt fail_at;
-  std::u16string last_call;
-  FailedStep step;
+  VarnikDialog dialog{surface,
+                      [this](std::u16string_view prog_id) -> std::unique_ptr<SetupConfig> {
+                        log += u"create " + std::u16string(prog_id) + u"|";
+                        if (fail_at == FailAt::Create) throw PlatformError("cannot create");
+                        return std::make_unique<RecordingSetupConfig>(log, fail_at);
+                      },
+                      NameListFile{test::Utf8(list_path)}};
 };
 
-void PrintTo(const StartFailure& c, std::ostream* os) {
-  *os << "fail at " << static_cast<int>(c.fail_at);
+TEST(DialogTest, StartFillsTheLinesFromTheListOrElseFromTheObject) {
+  const struct {
+    const char* list;  // the list file's bytes; nullptr: no file
+    FailAt fail_at;
+    std::u16string log;  // after "move ...|title Varnik|create VeruVeve.SetupConfig|"
+    std::optional<FailedStep> step = std::nullopt;
+  } cases[] = {
+      {"ROSSI   \r\n  ROSSI-2\r\n", FailAt::Nothing,
+       u"entry0 |entry1 |entry0 ROSSI|entry1   ROSSI-2|"},
+      {"ROSSI", FailAt::Nothing, u"entry0 |entry1 |entry0 ROSSI|"},
+      {nullptr, FailAt::Nothing, u"entry0 |entry1 |get Name|entry0 NOME CORRENTE  |entry1 |"},
+      {"A", FailAt::Create, u"", FailedStep::CreateObject},
+      {nullptr, FailAt::List, u"entry0 |entry1 |", FailedStep::ReadList},
+      {nullptr, FailAt::GetName, u"entry0 |entry1 |get Name|", FailedStep::ReadName},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(Utf8FromUtf16(c.log));
+    DialogRun run(c.fail_at, c.list);
+    EXPECT_EQ(run.StepOfFailure([&] { run.dialog.Form_Load(); }), c.step);
+    EXPECT_EQ(run.log,
+              u"move 6217.500000 4627.500000|title Varnik|create VeruVeve.SetupConfig|" + c.log);
+    EXPECT_EQ(fs::exists(run.list_path), c.list != nullptr || c.fail_at == FailAt::List);
+  }
 }
 
-class StartFailureTest : public DialogTest, public ::testing::WithParamInterface<StartFailure> {};
-
-TEST_P(StartFailureTest, StopsAtTheFailingStepAndMarksIt) {
-  fail_at = GetParam().fail_at;
-  if (fail_at == FailAt::List) fs::create_directory(ListPath());  // a list that cannot be read
-  EXPECT_EQ(StepOfFailure([&] { Dialog().Form_Load(); }), GetParam().step);
-  EXPECT_EQ(log.back(), GetParam().last_call);
+TEST(DialogTest, WindowLargerThanTheScreenGetsNegativePositions) {
+  DialogRun run;
+  run.surface.screen_width = 4000;
+  run.surface.screen_height = 1001;
+  run.surface.window_height = 1546;
+  run.dialog.Form_Load();
+  EXPECT_EQ(run.log.substr(0, run.log.find(u'|')), u"move -1382.500000 -272.500000");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Steps, StartFailureTest,
-    ::testing::Values(StartFailure{FailAt::Create, u"create VeruVeve.SetupConfig",
-                                   FailedStep::CreateObject},
-                      StartFailure{FailAt::List, u"entry1 ", FailedStep::ReadList},
-                      StartFailure{FailAt::GetName, u"get Name", FailedStep::ReadName}));
-
-// --- Apply --------------------------------------------------------------------------
-
-struct RefusedCase {
-  std::int16_t index;
-  std::u16string text;
-  std::u16string warning;
-};
-
-void PrintTo(const RefusedCase& c, std::ostream* os) { *os << "line " << c.index; }
-
-class RefusedLineTest : public DialogTest, public ::testing::WithParamInterface<RefusedCase> {};
-
-TEST_P(RefusedLineTest, WarnsAndChangesNothing) {
-  const RefusedCase& c = GetParam();
-  StartWithList("OLD\r\nOLD-2\r\n");
-  surface.entries[static_cast<std::size_t>(c.index)] = c.text;
-  const auto entries_before = surface.entries;
-
-  Dialog().CmdAvvia_Click(c.index);
-
-  EXPECT_THAT(log, ElementsAre(u"info ATTENZIONE: " + c.warning));
-  EXPECT_EQ(surface.entries, entries_before);
-  EXPECT_EQ(ReadBytes(ListPath()), "OLD\r\nOLD-2\r\n");
+// A press after a start from the list "OLD", "OLD-2", with the lines as the
+// user left them.
+TEST(DialogTest, PressChecksTheLineThenTellsTheObjectThenSavesThenCloses) {
+  constexpr std::int16_t kExit = 99;
+  const std::string old_list = "OLD\r\nOLD-2\r\n";
+  const std::u16string warning = u"ATTENZIONE: Errore nella ", put = u"set Name NEW|Apply true|";
+  const struct {
+    std::array<std::u16string, 2> typed;
+    std::int16_t press;  // an apply button's index, or kExit
+    std::u16string log;
+    std::string list = "";  // the list file afterwards; empty: as it was
+    FailAt fail_at = FailAt::Nothing;
+    std::optional<FailedStep> step = std::nullopt;
+  } cases[] = {
+      {{u"   ", u"x"}, 0, warning + u"prima riga: indicare il dato. |"},
+      {{u"x", u"ROSSI\t"}, 1, warning + u"seconda riga: carattere non ammesso. |"},
+      // The other line is saved unchecked, refused character and all.
+      {{u"D'Amico  ", u" ROSSI-2   "},
+       1,
+       u"set Name  ROSSI-2|Apply true|close|",
+       "D'Amico\r\n ROSSI-2\r\n"},
+      {{u"NEW", u"NEW-2"}, -1, u""},
+      {{u"NEW", u"NEW-2"}, 2, u""},
+      {{u"NEW", u"NEW-2"}, 0, u"set Name NEW|", "", FailAt::SetName, FailedStep::AssignName},
+      {{u"NEW", u"NEW-2"}, 0, put, "", FailAt::Apply, FailedStep::CallApply},
+      {{u"NEW", u"NEW-2"}, 0, put, "", FailAt::List, FailedStep::SaveList},
+      {{u"NEW", u"NEW-2"}, kExit, u"close|"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(Utf8FromUtf16(c.log));
+    DialogRun run(FailAt::Nothing, old_list.c_str());
+    run.dialog.Form_Load();
+    run.log.clear();
+    run.fail_at = c.fail_at;
+    if (c.fail_at == FailAt::List) {
+      fs::remove(run.list_path);
+      fs::create_directory(run.list_path);
+    }
+    run.surface.entries = c.typed;
+    EXPECT_EQ(run.StepOfFailure([&] {
+      c.press == kExit ? run.dialog.CmdAnnulla_Click() : run.dialog.CmdAvvia_Click(c.press);
+    }),
+              c.step);
+    EXPECT_EQ(run.log, c.log);
+    EXPECT_EQ(run.surface.entries, c.typed) << "the lines change only when the window closes";
+    if (c.fail_at != FailAt::List) {
+      EXPECT_EQ(ReadBytes(run.list_path), c.list.empty() ? old_list : c.list);
+    }
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Lines, RefusedLineTest,
-    ::testing::Values(
-        RefusedCase{0, u"   ", u"Errore nella prima riga: indicare il dato. "},
-        RefusedCase{0, u"D'Amico", u"Errore nella prima riga: carattere non ammesso. "},
-        RefusedCase{1, u"", u"Errore nella seconda riga: indicare il dato. "},
-        RefusedCase{1, u"ROSSI\t", u"Errore nella seconda riga: carattere non ammesso. "}));
-
-TEST_F(DialogTest, AcceptedLineGoesToTheObjectThenTheFileThenTheWindowCloses) {
-  StartWithList("OLD\r\n");
-  surface.entries = {u"D'Amico  ", u" ROSSI-2   "};
-  Dialog().CmdAvvia_Click(1);
-
-  EXPECT_THAT(log, ElementsAre(u"set Name  ROSSI-2", u"Apply true", u"close"));
-  // The line that was not applied is saved unchecked, refused character and all.
-  EXPECT_EQ(ReadBytes(ListPath()), "D'Amico\r\n ROSSI-2\r\n");
-  // The window still shows what the user typed until it closes.
-  EXPECT_EQ(surface.entries[1], u" ROSSI-2   ");
-}
-
-TEST_F(DialogTest, CorrectedLineAppliesOnTheSecondPress) {
-  StartWithList("A\r\nB\r\n");
-  surface.entries[0] = u"ROSS!";
-  Dialog().CmdAvvia_Click(0);
-  surface.entries[0] = u"ROSSI";
-  Dialog().CmdAvvia_Click(0);
-  EXPECT_THAT(log, ElementsAre(u"info ATTENZIONE: Errore nella prima riga: carattere non ammesso. ",
-                               u"set Name ROSSI", u"Apply true", u"close"));
-  EXPECT_EQ(ReadBytes(ListPath()), "ROSSI\r\nB\r\n");
-}
-
-TEST_F(DialogTest, IndexThatNamesNoLineDoesNothing) {
-  StartWithList("A\r\nB\r\n");
-  for (const std::int16_t index : {std::int16_t{-1}, std::int16_t{2}, std::int16_t{32767}})
-    Dialog().CmdAvvia_Click(index);
-  EXPECT_THAT(log, IsEmpty());
-}
-
-struct ApplyFailure {
-  FailAt fail_at;
-  std::vector<std::u16string> calls;  // what reached the object before the failure
-  FailedStep step;
-};
-
-void PrintTo(const ApplyFailure& c, std::ostream* os) {
-  *os << "fail at " << static_cast<int>(c.fail_at);
-}
-
-class ApplyFailureTest : public DialogTest, public ::testing::WithParamInterface<ApplyFailure> {};
-
-TEST_P(ApplyFailureTest, ObjectFailureSavesNothingAndUndoesNothing) {
-  StartWithList("OLD\r\nOLD-2\r\n");
-  fail_at = GetParam().fail_at;
-  surface.entries = {u"NEW", u"NEW-2"};
-  EXPECT_EQ(StepOfFailure([&] { Dialog().CmdAvvia_Click(0); }), GetParam().step);
-  EXPECT_EQ(log, GetParam().calls);
-  EXPECT_EQ(ReadBytes(ListPath()), "OLD\r\nOLD-2\r\n");
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Steps, ApplyFailureTest,
-    ::testing::Values(ApplyFailure{FailAt::SetName, {u"set Name NEW"}, FailedStep::AssignName},
-                      ApplyFailure{
-                          FailAt::Apply, {u"set Name NEW", u"Apply true"}, FailedStep::CallApply}));
-
-TEST_F(DialogTest, FailedSaveComesAfterTheObjectAndKeepsTheWindowOpen) {
-  StartWithList("OLD\r\n");
-  fs::remove(ListPath());
-  fs::create_directory(ListPath());  // nothing can replace a directory
-  surface.entries = {u"NEW", u""};
-  EXPECT_EQ(StepOfFailure([&] { Dialog().CmdAvvia_Click(0); }), FailedStep::SaveList);
-  EXPECT_THAT(log, ElementsAre(u"set Name NEW", u"Apply true"));
-}
-
-// --- Exit -----------------------------------------------------------------------------
-
-TEST_F(DialogTest, ExitAfterEditingSavesAndSendsNothing) {
-  StartWithList("OLD\r\nOLD-2\r\n");
-  surface.entries = {u"EDITED", u"EDITED-2"};
-  Dialog().CmdAnnulla_Click();
-  EXPECT_THAT(log, ElementsAre(u"close"));
-  EXPECT_EQ(ReadBytes(ListPath()), "OLD\r\nOLD-2\r\n");
+TEST(DialogTest, CorrectedLineAppliesOnTheSecondPress) {
+  DialogRun run(FailAt::Nothing, "A\r\nB\r\n");
+  run.dialog.Form_Load();
+  run.log.clear();
+  run.surface.entries[0] = u"ROSS!";
+  run.dialog.CmdAvvia_Click(0);
+  run.surface.entries[0] = u"ROSSI";
+  run.dialog.CmdAvvia_Click(0);
+  EXPECT_EQ(run.log,
+            u"ATTENZIONE: Errore nella prima riga: carattere non ammesso. |set Name ROSSI|"
+            u"Apply true|close|");
+  EXPECT_EQ(ReadBytes(run.list_path), "ROSSI\r\nB\r\n");
 }
 
 }  // namespace

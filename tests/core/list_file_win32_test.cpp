@@ -1,5 +1,6 @@
 // The list file through the Win32 file API, in what only Windows (or Wine)
-// shows: the program's own relative name, and the system's error texts.
+// shows: the relative name, attributes, a list held open by another copy, and the system's error
+// texts and codes.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -19,49 +20,43 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The working directory, changed for as long as it lives.
-class WorkingDirectory {
- public:
-  explicit WorkingDirectory(const fs::path& path) : before_(fs::current_path()) {
-    fs::current_path(path);
+class Win32ListFile : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_.path()), fs::directory_iterator()), 1)
+        << "the folder holds more than the list";
   }
-  ~WorkingDirectory() { fs::current_path(before_); }
 
- private:
-  fs::path before_;
+  test::TempDir dir_;
+  NameListFile file_{test::Utf8(dir_.path() / kNameListFileName)};
 };
 
-// As the program names it, relative to the working directory. A hidden list
-// stays hidden.
-TEST(Win32ListFile, SavesUnderTheProgramsRelativeNameOverNoListAndOverOne) {
-  test::TempDir dir;
-  {
-    const WorkingDirectory work(dir.path());
-    SaveNameList(u"ROSSI", u"", NameListFile{});
-    ASSERT_TRUE(SetFileAttributesW(L"name_start.txt", FILE_ATTRIBUTE_HIDDEN));
-    SaveNameList(u"VERDI", u"ROSSI", NameListFile{});
-    EXPECT_EQ(GetFileAttributesW(L"name_start.txt") & FILE_ATTRIBUTE_HIDDEN, FILE_ATTRIBUTE_HIDDEN);
-  }
-  EXPECT_EQ(test::ReadBytes(dir.path() / kNameListFileName), "VERDI\r\nROSSI\r\n");
-  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+// As the program names it, relative to the working directory.
+TEST_F(Win32ListFile, SavesUnderTheRelativeNameOverNoListAndOverAHiddenOne) {
+  const fs::path before = fs::current_path();
+  fs::current_path(dir_.path());
+  SaveNameList(u"ROSSI", u"", NameListFile{});
+  EXPECT_TRUE(SetFileAttributesW(L"name_start.txt", FILE_ATTRIBUTE_HIDDEN));
+  SaveNameList(u"VERDI", u"ROSSI", NameListFile{});
+  EXPECT_EQ(GetFileAttributesW(L"name_start.txt") & FILE_ATTRIBUTE_HIDDEN, FILE_ATTRIBUTE_HIDDEN);
+  fs::current_path(before);
+  EXPECT_EQ(test::ReadBytes(file_.path), "VERDI\r\nROSSI\r\n");
 }
 
 // While a file is open the system refuses to replace it, so copies of the
 // program starting and saving in one folder get in each other's way, if only
 // for a moment: no save may fail for that, and every start finds a whole list.
-TEST(Win32ListFile, CopiesSavingAndReadingAtOnceAllSucceed) {
-  test::TempDir dir;
-  const NameListFile file{test::Utf8(dir.path() / kNameListFileName)};
-  SaveNameList(u"PRIMA", u"SECONDA", file);
+TEST_F(Win32ListFile, CopiesSavingAndReadingAtOnceAllSucceed) {
+  SaveNameList(u"PRIMA", u"SECONDA", file_);
   std::atomic<int> failed_saves = 0, torn_reads = 0;
   const auto run = [&] {
     for (int i = 0; i < 200; ++i) {
       try {
-        SaveNameList(i % 2 == 0 ? u"PRIMA-A" : u"PRIMA", u"SECONDA", file);
+        SaveNameList(i % 2 == 0 ? u"PRIMA-A" : u"PRIMA", u"SECONDA", file_);
       } catch (const PlatformError&) {
         ++failed_saves;
       }
-      const ListFileState state = LoadNameList(file);
+      const ListFileState state = LoadNameList(file_);
       if (!state.first || state.first->rfind(u"PRIMA", 0) != 0 || state.second != u"SECONDA") {
         ++torn_reads;
       }
@@ -71,25 +66,25 @@ TEST(Win32ListFile, CopiesSavingAndReadingAtOnceAllSucceed) {
   for (std::thread& copy : copies) copy.join();
   EXPECT_EQ(failed_saves, 0);
   EXPECT_EQ(torn_reads, 0);
-  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 }
 
-TEST(Win32ListFile, FailuresCarryTheListsNameAndTheSystemsTextAndCode) {
-  test::TempDir dir;
-  const NameListFile nowhere{test::Utf8(dir.path() / "assente" / kNameListFileName)};
-  const NameListFile folder{test::Utf8(dir.path() / kNameListFileName)};
-  fs::create_directory(folder.path);
+// The text is the list's path and the system's own text for the error, which
+// it must have; the code is the error's.
+TEST_F(Win32ListFile, FailuresCarryTheListsNameAndTheSystemsTextAndCode) {
+  const NameListFile nowhere{test::Utf8(dir_.path() / "assente" / kNameListFileName)};
+  fs::create_directory(file_.path);
   const struct {
     const NameListFile& file;
     std::function<void()> act;
     DWORD error;
   } cases[] = {
       {nowhere, [&] { SaveNameList(u"A", u"B", nowhere); }, ERROR_PATH_NOT_FOUND},
-      {folder, [&] { LoadNameList(folder); }, ERROR_ACCESS_DENIED},
-      {folder, [&] { SaveNameList(u"A", u"B", folder); }, ERROR_ACCESS_DENIED},
+      {file_, [&] { LoadNameList(file_); }, ERROR_ACCESS_DENIED},
+      {file_, [&] { SaveNameList(u"A", u"B", file_); }, ERROR_ACCESS_DENIED},
   };
   for (const auto& c : cases) {
     const HRESULT code = HRESULT_FROM_WIN32(c.error);
+    ASSERT_NE(SystemErrorText(code), "");
     try {
       c.act();
       ADD_FAILURE() << "no failure for " << c.file.path;
@@ -98,7 +93,6 @@ TEST(Win32ListFile, FailuresCarryTheListsNameAndTheSystemsTextAndCode) {
       EXPECT_EQ(failure.code(), static_cast<std::uint32_t>(code));
     }
   }
-  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 }
 
 }  // namespace
