@@ -22,29 +22,24 @@ namespace {
 using namespace testing;  // the driver's verbs, the stand-in and the process
 using Microsoft::WRL::ComPtr;
 
-struct Shortcut {
-  std::filesystem::path command;
-  std::filesystem::path working_folder;
-};
-
-Shortcut ReadShortcut(const wchar_t* file) {
+// The command and working folder of a shell link (.lnk) file.
+std::pair<std::filesystem::path, std::filesystem::path> ReadShortcut(const wchar_t* file) {
   ComPtr<IShellLinkW> link;
   ComPtr<IPersistFile> stored;
   wchar_t command[MAX_PATH] = {}, folder[MAX_PATH] = {};
-  if (FAILED(
-          CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&link))) ||
-      FAILED(link.As(&stored)) || FAILED(stored->Load(file, STGM_READ)) ||
-      FAILED(link->GetPath(command, MAX_PATH, nullptr, 0)) ||
-      FAILED(link->GetWorkingDirectory(folder, MAX_PATH))) {
-    return {};
+  if (SUCCEEDED(
+          CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&link))) &&
+      SUCCEEDED(link.As(&stored)) && SUCCEEDED(stored->Load(file, STGM_READ))) {
+    link->GetPath(command, MAX_PATH, nullptr, 0);
+    link->GetWorkingDirectory(folder, MAX_PATH);
   }
   return {command, folder};
 }
 
 std::filesystem::path LocalAppData() {
   PWSTR path = nullptr;
-  std::filesystem::path folder;
-  if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &path))) folder = path;
+  SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &path);
+  const std::filesystem::path folder = path != nullptr ? path : L"";
   CoTaskMemFree(path);
   return folder;
 }
@@ -56,20 +51,20 @@ TEST(Installed, StartMenuEntryRunsVarnikInTheUsersOwnFolder) {
   ASSERT_NE(GetEnvironmentVariableW(L"VARNIK_SHORTCUT", file, MAX_PATH), 0u)
       << "VARNIK_SHORTCUT names no Start menu entry";
   ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
-  const Shortcut entry = ReadShortcut(file);
+  const auto [command, working_folder] = ReadShortcut(file);
   CoUninitialize();
-  ASSERT_FALSE(entry.command.empty()) << "the entry cannot be read";
+  ASSERT_FALSE(command.empty()) << "the entry cannot be read";
 
   StandInState standin;
   standin.SetName(u"ROSSI");
-  VarnikProcess started(entry.working_folder, entry.command);
+  VarnikProcess started(working_folder, command);
   // The form belongs to varnik.exe, which the entry's command starts.
   HWND form = nullptr;
   ASSERT_TRUE(started.WaitUntil([&] {
     form = FindWindowW(kFormClassName, nullptr);
     return form != nullptr && IsWindowVisible(form);
   })) << "no form from "
-      << entry.command << " in " << entry.working_folder;
+      << command << " in " << working_folder;
   Click(GetDlgItem(form, kCmdAvviaId[0]));
 
   EXPECT_EQ(started.WaitForExit(), 0u);
