@@ -7,19 +7,14 @@
 namespace varnik {
 namespace {
 
-TEST(Windows1252, HighBytesMapBothWaysAndTheUndefinedOnesToControls) {
-  const std::pair<std::string, std::u16string> cases[] = {
-      {"\xE0\xE8\xEC\xF2\xF9\xFF", u"\u00E0\u00E8\u00EC\u00F2\u00F9\u00FF"},
-      {"\x80\x93\x94\x9F", u"\u20AC\u201C\u201D\u0178"},
-      {"\x81\x8D\x8F\x90\x9D", u"\u0081\u008D\u008F\u0090\u009D"},
-  };
-  for (const auto& [bytes, text] : cases) {
-    EXPECT_EQ(Windows1252().Decode(bytes), text);
-    EXPECT_EQ(Windows1252().Encode(text), bytes);
-  }
+// Which character each byte stands for is checked against the system's own
+// code page 1252 in the Windows tests.
+TEST(Windows1252, EveryByteReadsAndWritesBackTheSame) {
   std::string all;
   for (int b = 0; b < 256; ++b) all.push_back(static_cast<char>(b));
-  EXPECT_EQ(Windows1252().Encode(Windows1252().Decode(all)), all);
+  const std::u16string text = Windows1252().Decode(all);
+  ASSERT_EQ(text.size(), all.size());
+  EXPECT_EQ(Windows1252().Encode(text), all);
 }
 
 TEST(Windows1252, CharactersWithoutAByteBecomeOneQuestionMarkEach) {

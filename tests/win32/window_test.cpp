@@ -1,16 +1,23 @@
 // The real varnik.exe, driven from outside as a user would drive it, with the
 // stand-in object registered in its place: the window as the system shows it,
-// and one run each that applies, that refuses a line, and that fails.
+// one run each that applies, that refuses a line, and that fails, and the
+// program as its installer leaves it. Keys are posted to the window's queue,
+// so they pass through its message loop and its dialog manager as typed keys
+// do. Every wait is bounded.
 #include <windows.h>
+
+#include <oleacc.h>
+#include <shlobj.h>
+#include <wrl/client.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
 #include <cstdint>
 #include <cstring>
 #include <cwctype>
 #include <filesystem>
+#include <functional>
 #include <initializer_list>
 #include <optional>
 #include <string>
@@ -21,28 +28,169 @@
 #include "setupconfig/com/system_error_text.h"
 #include "setupconfig/com/windows_text.h"
 #include "tests/win32/standin_state.h"
-#include "tests/win32/window_driver.h"
 #include "ui/win32/control_ids.h"
 
 namespace varnik {
 namespace {
 
-using namespace testing;  // the driver's verbs, the stand-in and the process
+using namespace testing;  // the stand-in
 using Calls = std::vector<std::string>;
+using Microsoft::WRL::ComPtr;
 
-// Puts text on the clipboard and pastes it into a control, as Ctrl+V does.
-void Paste(HWND control, const std::wstring& text) {
-  const HWND owner = CreateWindowExW(0, L"STATIC", nullptr, 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                     nullptr, nullptr);
-  const std::size_t bytes = (text.size() + 1) * sizeof(wchar_t);
-  const HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
-  std::memcpy(GlobalLock(memory), text.c_str(), bytes);
-  GlobalUnlock(memory);
-  ASSERT_TRUE(OpenClipboard(owner) && EmptyClipboard() &&
-              SetClipboardData(CF_UNICODETEXT, memory) != nullptr && CloseClipboard());
-  SendMessageW(control, WM_PASTE, 0, 0);
-  DestroyWindow(owner);
+// Long enough for Wine to start a process on a slow machine.
+constexpr DWORD kTimeLimitMs = 20000;
+
+LRESULT Send(HWND window, UINT message, WPARAM wparam = 0, LPARAM lparam = 0) {
+  DWORD_PTR result = 0;
+  SendMessageTimeoutW(window, message, wparam, lparam, SMTO_ABORTIFHUNG, 5000, &result);
+  return static_cast<LRESULT>(result);
 }
+
+std::wstring ClassOf(HWND window) {
+  wchar_t name[64] = {};
+  GetClassNameW(window, name, 64);
+  return name;
+}
+
+std::wstring TextOf(HWND window) {
+  std::wstring text(static_cast<std::size_t>(Send(window, WM_GETTEXTLENGTH)) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(
+      Send(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()))));
+  return text;
+}
+
+void SetText(HWND control, const std::wstring& text) {
+  Send(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void Click(HWND button) { PostMessageW(button, BM_CLICK, 0, 0); }
+
+void PostKey(HWND target, UINT virtual_key) {
+  // The dialog manager and the form go by the key alone, not by its scan code.
+  PostMessageW(target, WM_KEYDOWN, virtual_key, 1);
+  PostMessageW(target, WM_KEYUP, virtual_key, static_cast<LPARAM>(0xC0000001u));
+}
+
+// The window with the keyboard focus in the thread.
+HWND FocusOf(DWORD thread_id) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  return GetGUIThreadInfo(thread_id, &info) ? info.hwndFocus : nullptr;
+}
+
+// A message box's text; its title is TextOf(box).
+std::wstring MessageText(HWND box) { return TextOf(GetDlgItem(box, 0xFFFF)); }
+
+// The name a screen reader announces for a control, read through the
+// system's accessibility interface; empty when it gives none.
+std::wstring AccessibleName(HWND control) {
+  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  std::wstring name;
+  IAccessible* object = nullptr;
+  VARIANT self{};
+  self.vt = VT_I4;
+  self.lVal = CHILDID_SELF;
+  BSTR text = nullptr;
+  // __uuidof: mingw's oleacc import library carries IID_IAccessible as code.
+  if (SUCCEEDED(AccessibleObjectFromWindow(control, static_cast<DWORD>(OBJID_CLIENT),
+                                           __uuidof(IAccessible),
+                                           reinterpret_cast<void**>(&object)))) {
+    if (object->get_accName(self, &text) == S_OK && text != nullptr) {
+      name.assign(text, SysStringLen(text));
+    }
+    object->Release();
+  }
+  SysFreeString(text);
+  if (SUCCEEDED(com)) CoUninitialize();
+  return name;
+}
+
+// A file built beside the running test program: every program of the build
+// lands in one folder.
+std::filesystem::path BuiltFile(const wchar_t* name) {
+  std::wstring path(32768, L'\0');
+  path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
+  return std::filesystem::path(path).parent_path() / name;
+}
+
+// The real varnik.exe (or another program, such as an installed one),
+// started as its own process in a working directory of the test's choosing.
+// It inherits the test's environment, so a StandInState in force points it at
+// the test's stand-in state. Every wait is bounded; a program still running
+// at the end is ended.
+class VarnikProcess {
+ public:
+  explicit VarnikProcess(const std::filesystem::path& working_directory,
+                         const std::filesystem::path& program = BuiltFile(L"varnik.exe")) {
+    std::wstring command = L"\"" + program.wstring() + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        working_directory.wstring().c_str(), &startup, &process_)) {
+      process_ = {};
+    }
+  }
+  ~VarnikProcess() {
+    if (process_.hProcess == nullptr) return;
+    TerminateProcess(process_.hProcess, 99);  // fails harmlessly once it has ended
+    WaitForSingleObject(process_.hProcess, kTimeLimitMs);
+    CloseHandle(process_.hThread);
+    CloseHandle(process_.hProcess);
+  }
+  VarnikProcess(const VarnikProcess&) = delete;
+  VarnikProcess& operator=(const VarnikProcess&) = delete;
+
+  // Waits until condition() holds or the time limit passes; says which.
+  bool WaitUntil(const std::function<bool()>& condition) const {
+    const ULONGLONG deadline = GetTickCount64() + kTimeLimitMs;
+    for (;;) {
+      if (condition()) return true;
+      if (GetTickCount64() > deadline || process_.hProcess == nullptr) return false;
+      // Paced by the process itself: once it has ended, nothing more can change.
+      if (WaitForSingleObject(process_.hProcess, 10) == WAIT_OBJECT_0) return condition();
+    }
+  }
+
+  // The form, once the program shows it and waits for input; nullptr if it
+  // does not within the time limit or shows a message box instead.
+  HWND WaitForForm() const {
+    WaitForInputIdle(process_.hProcess, kTimeLimitMs);
+    HWND form = nullptr;
+    WaitUntil([&] { return (form = FindTopLevel(kFormClassName)) != nullptr || MessageBoxNow(); });
+    return form;
+  }
+  HWND MessageBoxNow() const { return FindTopLevel(L"#32770"); }
+  HWND WaitForMessageBox() const {
+    HWND box = nullptr;
+    WaitUntil([&] { return (box = MessageBoxNow()) != nullptr; });
+    return box;
+  }
+  // The exit status, once the program has ended; nothing if it is still running.
+  std::optional<DWORD> WaitForExit() const {
+    DWORD status = 0;
+    if (!WaitUntil([&] { return !Running(); }) || !GetExitCodeProcess(process_.hProcess, &status)) {
+      return std::nullopt;
+    }
+    return status;
+  }
+
+  bool Running() const { return WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT; }
+  DWORD thread_id() const { return process_.dwThreadId; }
+
+ private:
+  // A visible top-level window of the program.
+  HWND FindTopLevel(const wchar_t* class_name) const {
+    for (HWND window = FindWindowExW(nullptr, nullptr, class_name, nullptr); window != nullptr;
+         window = FindWindowExW(nullptr, window, class_name, nullptr)) {
+      DWORD process_id = 0;
+      GetWindowThreadProcessId(window, &process_id);
+      if (process_id == process_.dwProcessId && IsWindowVisible(window)) return window;
+    }
+    return nullptr;
+  }
+
+  PROCESS_INFORMATION process_{};
+};
 
 class WindowTest : public ::testing::Test {
  protected:
@@ -100,9 +248,9 @@ TEST_F(WindowTest, FormShowsItsControlsCentredAndNamedByLine) {
     RECT at{}, overlap{};
     GetWindowRect(child, &at);
     MapWindowPoints(nullptr, form_, reinterpret_cast<POINT*>(&at), 2);
-    EXPECT_TRUE(at.left >= 0 && at.top >= 0 && at.right <= client.right &&
-                at.bottom <= client.bottom);
-    for (const RECT& other : placed) EXPECT_FALSE(IntersectRect(&overlap, &at, &other));
+    EXPECT_TRUE(IntersectRect(&overlap, &at, &client) && EqualRect(&overlap, &at)) << "outside";
+    for (const RECT& other : placed)
+      EXPECT_FALSE(IntersectRect(&overlap, &at, &other)) << "overlap";
     placed.push_back(at);
   }
   ASSERT_EQ(placed.size(), std::size(controls));
@@ -171,8 +319,17 @@ TEST_F(WindowTest, AppliedLineGoesToTheObjectAndBothLinesToTheFileInTheCodePage)
   // Without a list the first line shows the object's Name.
   standin_.SetName(u"Citt\u00E0");
   ASSERT_NO_FATAL_FAILURE(Start());
-  // Of a pasted text the edit box keeps the first line.
-  Paste(Entry(1), L" \u00E0\u00E8\u00EC\u00F2\u00F9-2   \r\nSECONDA");
+  // Of a text pasted from the clipboard the edit box keeps the first line.
+  const wchar_t pasted[] = L" \u00E0\u00E8\u00EC\u00F2\u00F9-2   \r\nSECONDA";
+  const HGLOBAL memory =
+      GlobalAlloc(GMEM_FIXED, sizeof pasted);  // fixed: the handle is the address
+  std::memcpy(memory, pasted, sizeof pasted);
+  const HWND owner = CreateWindowExW(0, L"STATIC", nullptr, 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                     nullptr, nullptr);
+  ASSERT_TRUE(OpenClipboard(owner) && EmptyClipboard() &&
+              SetClipboardData(CF_UNICODETEXT, memory) && CloseClipboard());
+  Send(Entry(1), WM_PASTE);
+  DestroyWindow(owner);
   EXPECT_EQ(TextOf(Entry(1)), L" \u00E0\u00E8\u00EC\u00F2\u00F9-2   ");
   Click(Item(kCmdAvviaId[1]));
 
@@ -219,6 +376,63 @@ TEST_F(WindowTest, FailureOfTheObjectIsReportedAndEndsTheProgram) {
     EXPECT_EQ(process.WaitForExit(), 1u);
     EXPECT_FALSE(std::filesystem::exists(list_));
   }
+}
+
+// --- As the installer leaves it ------------------------------------------------------
+//
+// scripts/test-msi runs this alone after a silent install, with
+// VARNIK_SHORTCUT naming the Start menu entry the installer made; ctest
+// leaves it out, since it needs the installed program.
+
+// The command and working folder of a shell link (.lnk) file.
+std::pair<std::filesystem::path, std::filesystem::path> ReadShortcut(const wchar_t* file) {
+  ComPtr<IShellLinkW> link;
+  ComPtr<IPersistFile> stored;
+  wchar_t command[MAX_PATH] = {}, folder[MAX_PATH] = {};
+  if (SUCCEEDED(
+          CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&link))) &&
+      SUCCEEDED(link.As(&stored)) && SUCCEEDED(stored->Load(file, STGM_READ))) {
+    link->GetPath(command, MAX_PATH, nullptr, 0);
+    link->GetWorkingDirectory(folder, MAX_PATH);
+  }
+  return {command, folder};
+}
+
+std::filesystem::path LocalAppData() {
+  PWSTR path = nullptr;
+  SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &path);
+  const std::filesystem::path folder = path != nullptr ? path : L"";
+  CoTaskMemFree(path);
+  return folder;
+}
+
+// The entry's command, started in the entry's working folder as the shell
+// starts it, runs the program in the user's own folder, where the list lands.
+TEST(Installed, StartMenuEntryRunsVarnikInTheUsersOwnFolder) {
+  wchar_t file[MAX_PATH] = {};
+  ASSERT_NE(GetEnvironmentVariableW(L"VARNIK_SHORTCUT", file, MAX_PATH), 0u)
+      << "VARNIK_SHORTCUT names no Start menu entry";
+  ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+  const auto [command, working_folder] = ReadShortcut(file);
+  CoUninitialize();
+  ASSERT_FALSE(command.empty()) << "the entry cannot be read";
+
+  StandInState standin;
+  standin.SetName(u"ROSSI");
+  VarnikProcess started(working_folder, command);
+  // The form belongs to varnik.exe, which the entry's command starts.
+  HWND form = nullptr;
+  ASSERT_TRUE(started.WaitUntil([&] {
+    form = FindWindowW(kFormClassName, nullptr);
+    return form != nullptr && IsWindowVisible(form);
+  })) << "no form from "
+      << command << " in " << working_folder;
+  Click(GetDlgItem(form, kCmdAvviaId[0]));
+
+  EXPECT_EQ(started.WaitForExit(), 0u);
+  EXPECT_EQ(standin.Calls(), (std::vector<std::string>{"create", "get Name", PutNameLine(u"ROSSI"),
+                                                       ApplyLine(true)}));
+  EXPECT_EQ(ReadBytes(LocalAppData() / "Varnik" / "name_start.txt"), "ROSSI\r\n\r\n");
 }
 
 }  // namespace
