@@ -85,14 +85,10 @@ TEST(FailureMessageTest, HugeTextIsCutInTheBoxAndWholeOnStandardError) {
   EXPECT_LE(paragraphs[1].size(), kBoxPlatformRows * kBoxRowLength);
   EXPECT_EQ(paragraphs[1].back(), u'\u2026');
 
-  // Every line of the text, escaped, each a line of its own.
-  std::vector<std::u16string> written = Split(Utf16FromUtf8(message.standard_error), u"\n");
-  EXPECT_EQ(written.back(), u"");
-  written.pop_back();
-  for (const std::u16string& line : written) ASSERT_EQ(line.rfind(u"varnik: ", 0), 0u);
-  EXPECT_EQ(written.size(), 1 + huge_lines + 1 + 1);
-  EXPECT_THAT(message.standard_error, HasSubstr("varnik: riga 0 \\x1B[2Jxxxx"));
-  EXPECT_EQ(message.standard_error.find('\x1b'), std::string::npos);
+  // Every line of the text, escaped, each a line of its own (whose lines
+  // are whole and escaped for any text, the fuzzer checks).
+  EXPECT_EQ(Split(Utf16FromUtf8(message.standard_error), u"\n").size(), 1 + huge_lines + 1 + 1 + 1);
+  EXPECT_THAT(message.standard_error, HasSubstr("\nvarnik: riga 0 \\x1B[2Jxxxx"));
 }
 
 TEST(FailureMessageTest, OtherExceptionsAreReportedWithTheirText) {
