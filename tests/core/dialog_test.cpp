@@ -7,7 +7,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "app/utf8_text.h"
 #include "app/varnik_dialog.h"
@@ -29,13 +28,13 @@ class RecordingSurface final : public DialogSurface {
  public:
   explicit RecordingSurface(CallLog& log) : log_(log) {}
 
-  Twips screen_width = 19200, screen_height = 10800, window_width = 6765, window_height = 1545;
   std::array<std::u16string, 2> entries;
 
-  Twips ScreenWidth() const override { return screen_width; }
-  Twips ScreenHeight() const override { return screen_height; }
-  Twips WindowWidth() const override { return window_width; }
-  Twips WindowHeight() const override { return window_height; }
+  // A window larger than the screen, which gets negative positions.
+  Twips ScreenWidth() const override { return 4000; }
+  Twips ScreenHeight() const override { return 1001; }
+  Twips WindowWidth() const override { return 6765; }
+  Twips WindowHeight() const override { return 1546; }
   void MoveWindow(Twips left, Twips top) override {
     const std::string position = std::to_string(left) + " " + std::to_string(top);
     Log(u"move ", std::u16string(position.begin(), position.end()));
@@ -136,18 +135,9 @@ TEST(DialogTest, StartFillsTheLinesFromTheListOrElseFromTheObject) {
     DialogRun run(c.fail_at, c.list);
     EXPECT_EQ(run.StepOfFailure([&] { run.dialog.Form_Load(); }), c.step);
     EXPECT_EQ(run.log,
-              u"move 6217.500000 4627.500000|title Varnik|create VeruVeve.SetupConfig|" + c.log);
+              u"move -1382.500000 -272.500000|title Varnik|create VeruVeve.SetupConfig|" + c.log);
     EXPECT_EQ(fs::exists(run.list_path), c.list != nullptr || c.fail_at == FailAt::List);
   }
-}
-
-TEST(DialogTest, WindowLargerThanTheScreenGetsNegativePositions) {
-  DialogRun run;
-  run.surface.screen_width = 4000;
-  run.surface.screen_height = 1001;
-  run.surface.window_height = 1546;
-  run.dialog.Form_Load();
-  EXPECT_EQ(run.log.substr(0, run.log.find(u'|')), u"move -1382.500000 -272.500000");
 }
 
 // A press after a start without a list, with the lines as the user left them.

@@ -1,6 +1,5 @@
 #include "app/failure_message.h"
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <set>
@@ -12,9 +11,6 @@
 
 namespace varnik {
 namespace {
-
-using ::testing::ElementsAre;
-using ::testing::HasSubstr;
 
 std::vector<std::u16string> Split(std::u16string_view text, std::u16string_view separator) {
   std::vector<std::u16string> parts;
@@ -44,6 +40,8 @@ TEST(FailureMessageTest, EachStepHasASentenceOfItsOwnBeforeThePlatformsText) {
     sentences.insert(paragraphs[0]);
   }
   EXPECT_EQ(sentences.size(), 7u) << "two steps share a sentence";
+  // Any other exception that ends the program, with its own text.
+  EXPECT_EQ(Split(MessageForFailure(std::bad_alloc()).box, u"\n\n").back(), u"std::bad_alloc");
 }
 
 TEST(FailureMessageTest, PlatformTextThenCodeThenWhetherTheObjectIsInstalled) {
@@ -88,12 +86,7 @@ TEST(FailureMessageTest, HugeTextIsCutInTheBoxAndWholeOnStandardError) {
   // Every line of the text, escaped, each a line of its own (whose lines
   // are whole and escaped for any text, the fuzzer checks).
   EXPECT_EQ(Split(Utf16FromUtf8(message.standard_error), u"\n").size(), 1 + huge_lines + 1 + 1 + 1);
-  EXPECT_THAT(message.standard_error, HasSubstr("\nvarnik: riga 0 \\x1B[2Jxxxx"));
-}
-
-TEST(FailureMessageTest, OtherExceptionsAreReportedWithTheirText) {
-  const FailureMessage message = MessageForFailure(std::bad_alloc());
-  EXPECT_THAT(Split(message.box, u"\n\n"), ElementsAre(::testing::_, u"std::bad_alloc"));
+  EXPECT_NE(message.standard_error.find("\nvarnik: riga 0 \\x1B[2Jxxxx"), std::string::npos);
 }
 
 TEST(BoundTextTest, CountsRowsBreaksLongWordsAndCutsWithAnEllipsis) {

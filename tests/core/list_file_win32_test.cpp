@@ -1,5 +1,5 @@
 // The list file through the Win32 file API, in what only Windows (or Wine)
-// shows: the relative name, attributes, a list held open by another copy, and the system's error
+// shows: attributes, a list held open by another copy, and the system's error
 // texts and codes.
 #include <windows.h>
 
@@ -31,15 +31,12 @@ class Win32ListFile : public ::testing::Test {
   NameListFile file_{test::Utf8(dir_.path() / kNameListFileName)};
 };
 
-// As the program names it, relative to the working directory.
-TEST_F(Win32ListFile, SavesUnderTheRelativeNameOverNoListAndOverAHiddenOne) {
-  const fs::path before = fs::current_path();
-  fs::current_path(dir_.path());
-  SaveNameList(u"ROSSI", u"", NameListFile{});
-  EXPECT_TRUE(SetFileAttributesW(L"name_start.txt", FILE_ATTRIBUTE_HIDDEN));
-  SaveNameList(u"VERDI", u"ROSSI", NameListFile{});
-  EXPECT_EQ(GetFileAttributesW(L"name_start.txt") & FILE_ATTRIBUTE_HIDDEN, FILE_ATTRIBUTE_HIDDEN);
-  fs::current_path(before);
+TEST_F(Win32ListFile, HiddenListStaysHidden) {
+  const std::wstring path = fs::path(file_.path).wstring();
+  SaveNameList(u"ROSSI", u"", file_);
+  EXPECT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_HIDDEN));
+  SaveNameList(u"VERDI", u"ROSSI", file_);
+  EXPECT_EQ(GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_HIDDEN, FILE_ATTRIBUTE_HIDDEN);
   EXPECT_EQ(test::ReadBytes(file_.path), "VERDI\r\nROSSI\r\n");
 }
 

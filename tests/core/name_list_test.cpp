@@ -1,7 +1,6 @@
 // The list file's format, and what loading and saving leave in its folder.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,13 +18,12 @@ using Names = std::vector<std::string>;
 
 class NameListTest : public ::testing::Test {
  protected:
-  // The names of what the list's folder holds, sorted.
+  // The names of what the list's folder holds.
   Names FolderContents() const {
     Names names;
     for (const auto& entry : fs::directory_iterator(dir_.path())) {
       names.push_back(test::Utf8(entry.path().filename()));
     }
-    std::sort(names.begin(), names.end());
     return names;
   }
   ListFileState LoadBytes(const std::string& bytes) {
