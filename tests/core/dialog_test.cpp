@@ -122,8 +122,7 @@ TEST(DialogTest, StartFillsTheLinesFromTheListOrElseFromTheObject) {
     std::u16string log;  // after "move ...|title Varnik|create VeruVeve.SetupConfig|"
     std::optional<FailedStep> step = std::nullopt;
   } cases[] = {
-      {"ROSSI   \r\n  ROSSI-2\r\n", FailAt::Nothing,
-       u"entry0 |entry1 |entry0 ROSSI|entry1   ROSSI-2|"},
+      {"ROSSI  \r\n  R-2\r\n", FailAt::Nothing, u"entry0 |entry1 |entry0 ROSSI|entry1   R-2|"},
       {"ROSSI", FailAt::Nothing, u"entry0 |entry1 |entry0 ROSSI|"},
       {nullptr, FailAt::Nothing, u"entry0 |entry1 |get Name|entry0 NOME CORRENTE  |entry1 |"},
       {"A", FailAt::Create, u"", FailedStep::CreateObject},
@@ -155,10 +154,7 @@ TEST(DialogTest, PressChecksTheLineThenTellsTheObjectThenSavesThenCloses) {
       {{u"   ", u"x"}, 0, warning + u"prima riga: indicare il dato. |"},
       {{u"x", u"ROSSI\t"}, 1, warning + u"seconda riga: carattere non ammesso. |"},
       // The other line is saved unchecked, refused character and all.
-      {{u"D'Amico  ", u" ROSSI-2   "},
-       1,
-       u"set Name  ROSSI-2|Apply true|close|",
-       "D'Amico\r\n ROSSI-2\r\n"},
+      {{u"D'A  ", u" R-2   "}, 1, u"set Name  R-2|Apply true|close|", "D'A\r\n R-2\r\n"},
       {{u"NEW", u"NEW-2"}, -1, u""},
       {{u"NEW", u"NEW-2"}, 2, u""},
       {{u"NEW", u"NEW-2"}, 0, u"set Name NEW|", "", FailAt::SetName, FailedStep::AssignName},
