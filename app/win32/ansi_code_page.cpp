@@ -10,6 +10,10 @@ namespace {
 // anything beyond it would be cut rather than overflow.
 int Length(std::size_t size) { return static_cast<int>(std::min<std::size_t>(size, INT_MAX)); }
 
+bool IsSurrogatePair(wchar_t high, wchar_t low) {
+  return high >= 0xD800 && high <= 0xDBFF && low >= 0xDC00 && low <= 0xDFFF;
+}
+
 bool IsUtf8(UINT code_page) {
   return code_page == CP_UTF8 || (code_page == CP_ACP && GetACP() == CP_UTF8);
 }
@@ -31,7 +35,14 @@ std::string AnsiCodePage::Encode(std::u16string_view text) const {
   const DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
   const char* const unmappable = utf8 ? nullptr : "?";
 
-  const std::wstring wide(text.begin(), text.end());
+  std::wstring wide(text.begin(), text.end());
+  if (!utf8) {
+    // A character beyond the 16-bit range is one character, so one '?';
+    // some systems would give one for each half of the pair.
+    for (std::size_t at = 0; at + 1 < wide.size(); ++at) {
+      if (IsSurrogatePair(wide[at], wide[at + 1])) wide.replace(at, 2, 1, L'?');
+    }
+  }
   const int length = Length(wide.size());
   const int needed =
       WideCharToMultiByte(code_page_, flags, wide.data(), length, nullptr, 0, unmappable, nullptr);

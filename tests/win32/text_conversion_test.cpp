@@ -56,7 +56,7 @@ TEST(AnsiCodePage, Windows1252AsTheSystemHasItAgreesWithTheProgramsTable) {
     EXPECT_EQ(system.Decode(byte), Windows1252().Decode(byte)) << b;
     EXPECT_EQ(system.Encode(Windows1252().Decode(byte)), byte) << b;
   }
-  EXPECT_EQ(system.Encode(u"\u0141\u00F3\u017A \u2260"), "?\xF3? ?");
+  EXPECT_EQ(system.Encode(u"\u0141\u00F3\u017A \u2260 \U0001F600!"), "?\xF3? ? ?!");
 }
 
 }  // namespace
