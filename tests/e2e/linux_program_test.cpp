@@ -52,8 +52,9 @@ class LinuxProgramTest : public ::testing::Test {
     program_.setWorkingDirectory(QString::fromStdString(Utf8(work_.path())));
     program_.setChildProcessModifier(standard_error);
     program_.start(VARNIK_PROGRAM, {});
-    ASSERT_TRUE(Eventually([&] { return !Shown("Varnik").empty(); }));
-    window_ = Shown("Varnik").front();
+    QStringList shown;
+    ASSERT_TRUE(Eventually([&] { return !(shown = Shown("Varnik")).empty(); }));
+    window_ = shown.front();
   }
 
   // Clicks a control, given by the centre of its place in the window's layout.
@@ -98,8 +99,9 @@ TEST_F(LinuxProgramTest, RefusedLineWarnsAndExitSavesNothing) {
   Click(kLine1);
   Type("D'Amico");
   Click(kApply1);
-  ASSERT_TRUE(Eventually([] { return !Shown("ATTENZIONE").empty(); }));
-  PressReturn(Shown("ATTENZIONE").front());
+  QStringList box;
+  ASSERT_TRUE(Eventually([&] { return !(box = Shown("ATTENZIONE")).empty(); }));
+  PressReturn(box.front());
   ASSERT_TRUE(Eventually([] { return Shown("ATTENZIONE").empty(); }));
   Click(kExit);
 
