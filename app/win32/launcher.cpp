@@ -13,8 +13,8 @@
 #include <cwchar>
 #include <string>
 
-#include "setupconfig/com/system_error_text.h"
-#include "setupconfig/com/windows_text.h"
+#include "common/win32/system_error_text.h"
+#include "common/win32/windows_text.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "app/failure_message.h"
 #include "app/win32/varnik_app.h"
 #include "common/platform_error.h"
-#include "setupconfig/com/system_error_text.h"
+#include "common/win32/system_error_text.h"
 #include "ui/win32/failure_report.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {

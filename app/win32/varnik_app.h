@@ -5,7 +5,7 @@
 #include <functional>
 
 #include "app/varnik_dialog.h"
-#include "app/win32/ansi_code_page.h"
+#include "common/win32/ansi_code_page.h"
 #include "ui/win32/varnik_window.h"
 
 namespace varnik {

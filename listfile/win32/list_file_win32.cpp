@@ -6,9 +6,9 @@
 #include <algorithm>
 
 #include "common/platform_error.h"
+#include "common/win32/system_error_text.h"
+#include "common/win32/windows_text.h"
 #include "listfile/list_file.h"
-#include "setupconfig/com/system_error_text.h"
-#include "setupconfig/com/windows_text.h"
 
 namespace varnik {
 namespace {

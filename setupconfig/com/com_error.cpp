@@ -3,8 +3,8 @@
 #include <cstdint>
 
 #include "common/platform_error.h"
-#include "setupconfig/com/system_error_text.h"
-#include "setupconfig/com/windows_text.h"
+#include "common/win32/system_error_text.h"
+#include "common/win32/windows_text.h"
 
 namespace varnik {
 namespace {

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "setupconfig/com/system_error_text.h"
+#include "common/win32/system_error_text.h"
 
 namespace varnik {
 

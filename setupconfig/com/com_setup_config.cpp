@@ -6,10 +6,10 @@
 #include <utility>
 
 #include "common/platform_error.h"
+#include "common/win32/windows_text.h"
 #include "setupconfig/com/com_error.h"
 #include "setupconfig/com/dispatch_call.h"
 #include "setupconfig/com/variant_text.h"
-#include "setupconfig/com/windows_text.h"
 
 namespace varnik {
 

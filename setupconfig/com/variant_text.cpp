@@ -1,8 +1,8 @@
 #include "setupconfig/com/variant_text.h"
 
+#include "common/win32/windows_text.h"
 #include "setupconfig/com/com_error.h"
 #include "setupconfig/com/variant.h"
-#include "setupconfig/com/windows_text.h"
 
 namespace varnik {
 

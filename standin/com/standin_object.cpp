@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "setupconfig/com/windows_text.h"
+#include "common/win32/windows_text.h"
 #include "standin/com/standin_store.h"
 
 namespace varnik::standin {

@@ -5,7 +5,7 @@
 #include <iterator>
 #include <system_error>
 
-#include "setupconfig/com/windows_text.h"
+#include "common/win32/windows_text.h"
 
 namespace varnik::standin {
 namespace fs = std::filesystem;

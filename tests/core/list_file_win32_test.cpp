@@ -11,8 +11,8 @@
 #include <thread>
 
 #include "common/platform_error.h"
+#include "common/win32/system_error_text.h"
 #include "names/name_list.h"
-#include "setupconfig/com/system_error_text.h"
 #include "tests/support/temp_dir.h"
 
 namespace varnik {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "common/platform_error.h"
-#include "setupconfig/com/system_error_text.h"
+#include "common/win32/system_error_text.h"
 #include "setupconfig/setup_config.h"
 #include "tests/win32/standin_state.h"
 

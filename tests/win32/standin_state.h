@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "setupconfig/com/windows_text.h"
+#include "common/win32/windows_text.h"
 #include "tests/support/temp_dir.h"
 
 namespace varnik::testing {

@@ -7,8 +7,8 @@
 #include <initializer_list>
 #include <string>
 
-#include "app/win32/ansi_code_page.h"
 #include "common/platform_error.h"
+#include "common/win32/ansi_code_page.h"
 #include "names/text_codec.h"
 #include "setupconfig/com/variant.h"
 #include "setupconfig/com/variant_text.h"

@@ -25,8 +25,8 @@
 
 #include "app/failure_message.h"
 #include "common/platform_error.h"
-#include "setupconfig/com/system_error_text.h"
-#include "setupconfig/com/windows_text.h"
+#include "common/win32/system_error_text.h"
+#include "common/win32/windows_text.h"
 #include "tests/win32/standin_state.h"
 #include "ui/win32/control_ids.h"
 

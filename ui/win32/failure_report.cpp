@@ -4,7 +4,7 @@
 #include <climits>
 #include <string_view>
 
-#include "setupconfig/com/windows_text.h"
+#include "common/win32/windows_text.h"
 
 namespace varnik {
 namespace {

@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "common/platform_error.h"
-#include "setupconfig/com/windows_text.h"
+#include "common/win32/windows_text.h"
 #include "ui/win32/control_ids.h"
 #include "ui/win32/form_layout.h"
 #include "ui/win32/twips.h"

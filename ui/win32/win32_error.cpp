@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "common/platform_error.h"
-#include "setupconfig/com/system_error_text.h"
+#include "common/win32/system_error_text.h"
 
 namespace varnik {
 

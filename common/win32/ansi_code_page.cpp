@@ -1,4 +1,4 @@
-#include "app/win32/ansi_code_page.h"
+#include "common/win32/ansi_code_page.h"
 
 #include <algorithm>
 #include <climits>

@@ -1,4 +1,4 @@
-#include "setupconfig/com/windows_text.h"
+#include "common/win32/windows_text.h"
 
 #include <windows.h>
 

@@ -1,6 +1,6 @@
-#include "setupconfig/com/system_error_text.h"
+#include "common/win32/system_error_text.h"
 
-#include "setupconfig/com/windows_text.h"
+#include "common/win32/windows_text.h"
 
 namespace varnik {
 
