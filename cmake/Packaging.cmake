@@ -1,7 +1,8 @@
 # The Debian packages of the Linux program (cpack in the build folder; a
 # packager's build is scripts/build-deb):
 #   varnik          the program, its launcher and desktop integration from
-#                   packaging/linux, its manual page;
+#                   packaging/linux, its manual page, the object's D-Bus
+#                   interface;
 #   varnik-standin  the stand-in object with its D-Bus activation file, only
 #                   when the build installs it (VARNIK_INSTALL_STANDIN=ON).
 add_subdirectory(${PROJECT_SOURCE_DIR}/packaging/linux ${PROJECT_BINARY_DIR}/packaging/linux)
@@ -36,10 +37,11 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_STRIP_FILES ON)
 
 # The program reaches the object on the session bus; without Qt's Italian
-# texts the entry lines' context menu is in English.
+# texts the entry lines' context menu is in English, and without Qt's Wayland
+# plugin it needs XWayland in a Wayland session.
 set(CPACK_DEBIAN_VARNIK_PACKAGE_NAME varnik)
 set(CPACK_DEBIAN_VARNIK_PACKAGE_DEPENDS "default-dbus-session-bus | dbus-session-bus")
-set(CPACK_DEBIAN_VARNIK_PACKAGE_RECOMMENDS qt6-translations-l10n)
+set(CPACK_DEBIAN_VARNIK_PACKAGE_RECOMMENDS "qt6-translations-l10n, qt6-wayland")
 set(CPACK_DEBIAN_VARNIK_PACKAGE_SUGGESTS varnik-standin)
 set(CPACK_COMPONENT_VARNIK_DESCRIPTION
     "puts one of two saved names into a configuration object's Name

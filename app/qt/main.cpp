@@ -9,6 +9,7 @@
 
 #include "setupconfig/setup_config.h"
 #include "ui/qt/italian_qt_texts.h"
+#include "ui/qt/platform_choice.h"
 #include "ui/qt/varnik_program.h"
 
 namespace {
@@ -32,6 +33,7 @@ void GuardStandardStreams() {
 
 int main(int argc, char* argv[]) {
   GuardStandardStreams();
+  varnik::ChooseQtPlatform(argc, argv);
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("varnik"));
   // The installed desktop file's id (packaging/linux): window managers and

@@ -36,6 +36,12 @@ QString StandinObject::introspect(const QString&) const {
 
 bool StandinObject::handleMessage(const QDBusMessage& message, const QDBusConnection& connection) {
   if (message.type() != QDBusMessage::MethodCallMessage) return false;
+  // Qt's connection answers Introspect itself, with introspect() below.
+  if (message.member() == QStringLiteral("Introspect") && message.signature().isEmpty() &&
+      (message.interface().isEmpty() ||
+       message.interface() == QStringLiteral("org.freedesktop.DBus.Introspectable"))) {
+    return false;
+  }
   emit CallReceived(message.service());
   std::optional<QDBusMessage> answer;
   try {
@@ -60,6 +66,21 @@ std::optional<QDBusMessage> StandinObject::Serve(const QDBusMessage& message) co
     return Controlled(message, QStringLiteral("get-name"), QStringLiteral("Get Name"), [&] {
       return message.createReply(QVariant::fromValue(QDBusVariant(folder_.ReadName())));
     });
+  }
+  // All properties at once, as the bus's tools ask for them beside the
+  // introspection: ours is Name; the standard interfaces have none.
+  if (interface == kProperties && member == QStringLiteral("GetAll") &&
+      signature == QStringLiteral("s")) {
+    const QString of = args[0].toString();
+    if (of.isEmpty() || of == kInterface) {
+      return Controlled(message, QStringLiteral("get-name"), QStringLiteral("GetAll"), [&] {
+        return message.createReply(QVariantMap{{kName, folder_.ReadName()}});
+      });
+    }
+    if (of == kProperties || of == QStringLiteral("org.freedesktop.DBus.Introspectable") ||
+        of == QStringLiteral("org.freedesktop.DBus.Peer")) {
+      return message.createReply(QVariantMap());
+    }
   }
   if (interface == kProperties && member == QStringLiteral("Set") &&
       signature == QStringLiteral("ssv") && IsOurProperty(args)) {

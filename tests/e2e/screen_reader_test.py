@@ -1,20 +1,28 @@
 #!/usr/bin/python3
 """What a screen reader hears from the real program, read through the
-accessibility bus (AT-SPI) as a screen reader reads it.
+accessibility bus (AT-SPI) as a screen reader reads it, and what it does when
+driven from there.
 
     screen_reader_test.py VARNIK STANDIN_SHARE_DIR
 
 STANDIN_SHARE_DIR is the build tree's share folder, whose dbus-1/services
 starts the stand-in.
 
-Runs on an X desktop (scripts/x-desktop runs it) with a session bus of its
-own, on which the stand-in object and the accessibility bus start on demand.
-The keyboard walks the form with Tab and presses an apply button with Enter,
-as a user who cannot see the screen would.
+Runs on a desktop of its own (scripts/x-desktop runs it) with a session bus of
+its own, on which the stand-in object and the accessibility bus start on
+demand. The program picks its platform itself, as it does for a user. On X,
+the keyboard walks the form with Tab and presses an apply button with Enter,
+as a user who cannot see the screen would. In a Wayland session, which takes
+no keys from outside, the button is pressed through the accessibility bus.
+Then, the same everywhere: the warning is dismissed, a name typed into the
+first line and applied through the accessibility bus, and the object and the
+list receive it. Through XWayland the window opens in the middle of the
+screen.
 """
 
 import importlib
 import os
+import re
 import subprocess
 import sys
 import tempfile
@@ -32,6 +40,11 @@ CONTROLS = [
     ('push button', 'Metti la seconda riga su Name'),
 ]
 WARNING = ('alert', 'ATTENZIONE', 'Errore nella prima riga: indicare il dato. ')
+# The list the program starts with (the first line empty, so that applying it
+# brings the warning), the name then typed into that line, and the list saved.
+LIST = b'\r\nVERDI\r\n'
+TYPED = 'ROSSI'
+SAVED = b'ROSSI\r\nVERDI\r\n'
 
 
 def wait_for(probe, what, seconds=20):
@@ -69,6 +82,38 @@ def press(key):
     subprocess.run(['xdotool', 'key', '--clearmodifiers', key], check=True)
 
 
+def do(control):
+    """The control's first action (a button's press), as a screen reader does it."""
+    control.queryAction().doAction(0)
+
+
+def x_desktop():
+    """Whether the desktop is X alone, whose keyboard xdotool reaches."""
+    return not os.environ.get('WAYLAND_DISPLAY')
+
+
+def x_window_number(title):
+    """The X window of that title, or None when X has none."""
+    found = subprocess.run(['xdotool', 'search', '--name', '^' + title + '$'],
+                           capture_output=True, text=True)
+    windows = found.stdout.split()
+    return windows[0] if windows else None
+
+
+def x_geometry(*which):
+    """Left, top, width and height of an X window, given by xwininfo's options."""
+    info = subprocess.run(['xwininfo', *which], capture_output=True, text=True,
+                          check=True).stdout
+    keys = ['Absolute upper-left X:', 'Absolute upper-left Y:', 'Width:', 'Height:']
+    return [int(re.search('^ *' + key + ' *(-?[0-9]+)', info, re.M)[1]) for key in keys]
+
+
+def x_parent(window):
+    info = subprocess.run(['xwininfo', '-children', '-id', window], capture_output=True,
+                          text=True, check=True).stdout
+    return re.search('Parent window id: (0x[0-9a-f]+)', info)[1]
+
+
 def start_bus(folder, standin_share):
     """The standard session bus, on which the build tree's stand-in comes
     before any installed one, and the accessibility bus starts on demand."""
@@ -87,13 +132,20 @@ def main(program, standin_share):
         os.environ['DBUS_SESSION_BUS_ADDRESS'] = address
         global pyatspi
         pyatspi = importlib.import_module('pyatspi')
-        # The first line empty, so that applying it brings the warning.
-        with open(os.path.join(folder, 'name_start.txt'), 'wb') as out:
-            out.write(b'\r\nVERDI\r\n')
-        run = subprocess.Popen([program], cwd=folder, env=dict(
-            os.environ, QT_QPA_PLATFORM='xcb', QT_LINUX_ACCESSIBILITY_ALWAYS_ON='1'))
+        listed = os.path.join(folder, 'name_start.txt')
+        with open(listed, 'wb') as out:
+            out.write(LIST)
+        environment = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON='1')
+        environment.pop('QT_QPA_PLATFORM', None)
+        run = subprocess.Popen([program], cwd=folder, env=environment)
         try:
             check(run.pid)
+            assert run.wait(timeout=20) == 0, run.returncode
+            standin = os.path.join(folder, 'state', 'varnik-setupconfig-standin')
+            with open(os.path.join(standin, 'calls'), encoding='utf-8') as calls:
+                assert calls.read() == 'Set Name %s\nApply true\n' % TYPED
+            with open(listed, 'rb') as saved:
+                assert saved.read() == SAVED
         finally:
             run.kill()
             run.wait()
@@ -105,26 +157,60 @@ def check(pid):
     form = wait_for(lambda: next((w for w in windows_of(pid) if heard(w) == FORM), None),
                     'the form on the accessibility bus')
     assert [heard(c) for c in form] == CONTROLS, [heard(c) for c in form]
+    if os.environ.get('WAYLAND_DISPLAY') and os.environ.get('DISPLAY'):
+        check_centred_on_xwayland()
 
-    # Tab walks all five controls in order and comes back to the first.
-    now = wait_for(lambda: focused(form), 'the focus')
-    order = [heard(now)]
-    for _ in CONTROLS:
-        before = now.getIndexInParent()
+    if x_desktop():
+        # Tab walks all five controls in order and comes back to the first.
+        now = wait_for(lambda: focused(form), 'the focus')
+        order = [heard(now)]
+        for _ in CONTROLS:
+            before = now.getIndexInParent()
+            press('Tab')
+            now = wait_for(lambda: (f := focused(form)) and f.getIndexInParent() != before and f,
+                           'the focus to move')
+            order.append(heard(now))
+        assert order == CONTROLS + CONTROLS[:1], order
+
+        # Enter on the first apply button, with its line empty.
         press('Tab')
-        now = wait_for(lambda: (f := focused(form)) and f.getIndexInParent() != before and f,
-                       'the focus to move')
-        order.append(heard(now))
-    assert order == CONTROLS + CONTROLS[:1], order
-
-    # Enter on the first apply button, with its line empty.
-    press('Tab')
-    wait_for(lambda: (f := focused(form)) and heard(f) == CONTROLS[1], 'the apply button')
-    press('Return')
+        wait_for(lambda: (f := focused(form)) and heard(f) == CONTROLS[1], 'the apply button')
+        press('Return')
+    else:
+        do(form[1])
     box = wait_for(lambda: next((w for w in windows_of(pid) if heard(w) == WARNING[:2]), None),
                    'the warning')
     texts = [c.name for c in box if c.getRoleName() == 'label']
     assert texts == [WARNING[2]], texts
+
+    do(pyatspi.findDescendant(box, lambda c: c.getRoleName() == 'push button'))
+    wait_for(lambda: not any(heard(w) == WARNING[:2] for w in windows_of(pid)),
+             'the warning to go')
+    form[0].queryEditableText().insertText(0, TYPED, len(TYPED))
+    wait_for(lambda: form[0].queryText().getText(0, -1) == TYPED, 'the typed line')
+    do(form[1])
+
+
+def check_centred_on_xwayland():
+    """The window is an X window, in the middle of the screen. The compositor
+    frames it without telling X clients how (no _NET_FRAME_EXTENTS), so the
+    window centres itself as if unframed and the compositor puts its frame's
+    corner there: the middle may be off by the frame's thickness, no more."""
+    window = wait_for(lambda: x_window_number(FORM[1]), 'the window on X')
+    _, _, screen_width, screen_height = x_geometry('-root')
+    off = []
+
+    def centred():
+        left, top, width, height = x_geometry('-id', window)
+        _, _, frame_width, frame_height = x_geometry('-id', x_parent(window))
+        off[:] = [abs(2 * left + width - screen_width) / 2,
+                  abs(2 * top + height - screen_height) / 2,
+                  frame_width - width, frame_height - height]
+        return off[0] <= off[2] / 2 and off[1] <= off[3] / 2
+    try:
+        wait_for(centred, 'the window in the middle')
+    except AssertionError:
+        raise AssertionError('off the middle by %s, %s; frame %s, %s' % tuple(off)) from None
 
 
 if __name__ == '__main__':
