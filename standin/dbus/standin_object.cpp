@@ -27,7 +27,10 @@ StandinObject::StandinObject(StandinFolder folder, QObject* parent)
 QString StandinObject::introspect(const QString&) const {
   return QStringLiteral(
       "  <interface name=\"VeruVeve.SetupConfig\">\n"
-      "    <property name=\"Name\" type=\"s\" access=\"readwrite\"/>\n"
+      "    <property name=\"Name\" type=\"s\" access=\"readwrite\">\n"
+      "      <annotation name=\"org.freedesktop.DBus.Property.EmitsChangedSignal\" "
+      "value=\"false\"/>\n"
+      "    </property>\n"
       "    <method name=\"Apply\">\n"
       "      <arg name=\"value\" type=\"b\" direction=\"in\"/>\n"
       "    </method>\n"

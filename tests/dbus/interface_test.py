@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """The object's published D-Bus interface and what the stand-in answers to
 Introspect on its object path describe the same interface: the same members,
-types, argument directions and property access. And the stand-in answers as
+types, argument directions, property access and standard annotations. And the
+stand-in answers as
 it describes itself to the bus's tools: GetAll gives each interface's
 properties.
 
@@ -23,16 +24,25 @@ PATH = '/VeruVeve/SetupConfig'
 
 
 def described(interface):
-    """What a caller relies on, without names of arguments or documentation."""
+    """What a caller relies on: members, types, directions, access and the
+    standard annotations (a property's change signal, a method's reply), not
+    names of arguments or documentation."""
     def args(arguments, direction):
         return [(direction, arg.signature) for arg in arguments or []]
 
+    def standard(annotations):
+        return {a.key: a.value for a in annotations or []
+                if a.key.startswith('org.freedesktop.DBus.')}
+
     return {
         'name': interface.name,
-        'methods': {m.name: args(m.in_args, 'in') + args(m.out_args, 'out')
-                    for m in interface.methods},
-        'signals': {s.name: args(s.args, 'out') for s in interface.signals},
-        'properties': {p.name: (p.signature, int(p.flags)) for p in interface.properties},
+        'standard': standard(interface.annotations),
+        'methods': {m.name: (args(m.in_args, 'in') + args(m.out_args, 'out'),
+                             standard(m.annotations)) for m in interface.methods},
+        'signals': {s.name: (args(s.args, 'out'), standard(s.annotations))
+                    for s in interface.signals},
+        'properties': {p.name: (p.signature, int(p.flags), standard(p.annotations))
+                       for p in interface.properties},
     }
 
 
