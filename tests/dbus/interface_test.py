@@ -2,9 +2,8 @@
 """The object's published D-Bus interface and what the stand-in answers to
 Introspect on its object path describe the same interface: the same members,
 types, argument directions, property access and standard annotations. And the
-stand-in answers as
-it describes itself to the bus's tools: GetAll gives each interface's
-properties.
+stand-in answers as it describes itself to the bus's tools: GetAll gives each
+interface's properties.
 
     interface_test.py INTERFACE_XML STANDIN_SERVICE_DIR
 
