@@ -294,14 +294,15 @@ DWORD KeepAccessRules(const OldList& old, HANDLE file) {
   return ERROR_SUCCESS;
 }
 
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
 // Opens a file that another copy of the program may hold for a moment
 // without sharing it (while it rewrites the list in place or deletes it
 // empty), trying again for about a second.
-HANDLE OpenShared(const std::wstring& path, DWORD access, DWORD flags) {
+HANDLE OpenWaiting(const std::wstring& path, DWORD access, DWORD share, DWORD flags) {
   for (DWORD wait = 0;; wait += 10) {
     const HANDLE file =
-        CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, flags, nullptr);
+        CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING, flags, nullptr);
     if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_SHARING_VIOLATION || wait > 140) {
       return file;
     }
@@ -316,8 +317,8 @@ OldList ExamineList(const std::string& path, const std::wstring& list) {
   old.path = list;
   // Opened for writing, which only a list the user may write allows, though
   // the folder would let a new file take its place; but never written.
-  const Handle file(OpenShared(list, FILE_READ_ATTRIBUTES | READ_CONTROL | FILE_WRITE_DATA,
-                               FILE_FLAG_BACKUP_SEMANTICS));
+  const Handle file(OpenWaiting(list, FILE_READ_ATTRIBUTES | READ_CONTROL | FILE_WRITE_DATA,
+                                kShareAll, FILE_FLAG_BACKUP_SEMANTICS));
   if (!file.valid()) {
     const DWORD error = GetLastError();
     if (MeansNotAFile(error)) FailNotPlainFile(path, error);
@@ -363,7 +364,9 @@ OldList ExamineList(const std::string& path, const std::wstring& list) {
 // the failure says whether the list is as it was. A crash in the middle can
 // leave it torn.
 void WriteInPlace(const std::string& path, const std::wstring& list, std::string_view bytes) {
-  Handle file(OpenShared(list, GENERIC_READ | GENERIC_WRITE, FILE_ATTRIBUTE_NORMAL));
+  // Nobody else writes to it meanwhile.
+  Handle file(OpenWaiting(list, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                          FILE_ATTRIBUTE_NORMAL));
   if (!file.valid()) Fail(path, GetLastError());
   const std::uint64_t old_size = SizeOf(PlainFileInformation(path, file.get()));
   const auto seek = [&](std::uint64_t offset) {
