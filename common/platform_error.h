@@ -32,6 +32,8 @@ class PlatformError : public std::runtime_error {
   struct Details {
     std::optional<std::uint32_t> code;
     bool object_missing = false;
+    // A failed save of the list file could not leave the list as it was.
+    bool list_may_be_damaged = false;
   };
 
   // Two constructors rather than `Details details = {}`: the compilers refuse
@@ -42,6 +44,7 @@ class PlatformError : public std::runtime_error {
 
   std::optional<std::uint32_t> code() const { return details_.code; }
   bool object_missing() const { return details_.object_missing; }
+  bool list_may_be_damaged() const { return details_.list_may_be_damaged; }
 
   FailedStep step() const { return step_; }
   // Marks the step, unless an inner step has marked it already.

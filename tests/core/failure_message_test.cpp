@@ -40,6 +40,13 @@ TEST(FailureMessageTest, EachStepHasASentenceOfItsOwnBeforeThePlatformsText) {
     sentences.insert(paragraphs[0]);
   }
   EXPECT_EQ(sentences.size(), 7u) << "two steps share a sentence";
+  // A save that could not leave the list as it was does not say it did.
+  PlatformError::Details damaged;
+  damaged.list_may_be_damaged = true;
+  const std::u16string save =
+      MessageForFailure(Failure("Errore.", FailedStep::SaveList, damaged)).box;
+  EXPECT_EQ(save.find(u"com'era"), std::u16string::npos) << Utf8FromUtf16(save);
+  EXPECT_NE(save.find(u"potrebbe essere danneggiato"), std::u16string::npos) << Utf8FromUtf16(save);
   // Any other exception that ends the program, with its own text.
   EXPECT_EQ(Split(MessageForFailure(std::bad_alloc()).box, u"\n\n").back(), u"std::bad_alloc");
 }
