@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 
+#include "app/slow_object_waiter.h"
 #include "app/utf8_text.h"
 #include "app/varnik_dialog.h"
 #include "common/platform_error.h"
@@ -17,6 +19,7 @@ namespace varnik {
 namespace {
 
 namespace fs = std::filesystem;
+using std::chrono::milliseconds;
 using test::ReadBytes;
 using test::WriteBytes;
 
@@ -50,7 +53,22 @@ class RecordingSurface final : public DialogSurface {
   void ShowInformation(std::u16string_view text, std::u16string_view title) override {
     Log(std::u16string(title) + u": ", text);
   }
+  // Logs "ask", then takes the next of `choices`: 'A'nswered, 'K'eep waiting
+  // or, when there are none left, stop.
+  WaitChoice AskToKeepWaiting(std::u16string_view text, std::u16string_view title,
+                              PendingCall& /*call*/) override {
+    Log(u"ask");
+    asked = std::u16string(title) + u": " + std::u16string(text);
+    const char16_t choice = choices.empty() ? u'S' : choices.front();
+    if (!choices.empty()) choices.erase(0, 1);
+    return choice == u'A'   ? WaitChoice::Answered
+           : choice == u'K' ? WaitChoice::KeepWaiting
+                            : WaitChoice::Stop;
+  }
   void CloseWindow() override { Log(u"close"); }
+
+  std::u16string choices;
+  std::u16string asked;  // the last box's title and text
 
  private:
   void Log(std::u16string_view call, std::u16string_view text = u"") {
@@ -59,29 +77,61 @@ class RecordingSurface final : public DialogSurface {
   CallLog& log_;
 };
 
-// The step at which the recording object, or the list file, fails.
+// A call that answers once it has been waited for `answer_after`, or never.
+class ScriptedCall final : public PendingCall {
+ public:
+  ScriptedCall(CallLog& log, milliseconds answer_after) : log_(log), answer_after_(answer_after) {}
+  bool Answered() const override { return waited_ >= answer_after_; }
+  bool WaitFor(milliseconds limit) override {
+    waited_ += limit;
+    log_ += u"wait " + Utf16FromUtf8(std::to_string(limit.count())) + u"|";
+    return Answered();
+  }
+
+ private:
+  CallLog& log_;
+  milliseconds answer_after_;
+  milliseconds waited_{0};
+};
+constexpr milliseconds kNever = milliseconds::max();
+
+// The step at which the recording object, or the list file, fails; with
+// `hang`, the object's call there never answers and waits through the waiter
+// instead.
 enum class FailAt { Nothing, Create, GetName, SetName, Apply, List };
 
 class RecordingSetupConfig final : public SetupConfig {
  public:
-  RecordingSetupConfig(CallLog& log, const FailAt& fail_at) : log_(log), fail_at_(fail_at) {}
+  RecordingSetupConfig(CallLog& log, const FailAt& fail_at, const bool& hang, ObjectWaiter& waiter)
+      : log_(log), fail_at_(fail_at), hang_(hang), waiter_(waiter) {}
 
   std::u16string Name() override {
-    Step(FailAt::GetName, u"get Name");
+    Step(FailAt::GetName, ObjectCall::ReadName, u"get Name");
     return u"NOME CORRENTE  ";
   }
   void SetName(std::u16string_view name) override {
-    Step(FailAt::SetName, u"set Name " + std::u16string(name));
+    Step(FailAt::SetName, ObjectCall::AssignName, u"set Name " + std::u16string(name));
   }
-  void Apply(bool value) override { Step(FailAt::Apply, value ? u"Apply true" : u"Apply false"); }
+  void Apply(bool value) override {
+    Step(FailAt::Apply, ObjectCall::Apply, value ? u"Apply true" : u"Apply false");
+  }
+
+  static void Fail(CallLog& log, bool hang, ObjectWaiter& waiter, ObjectCall which) {
+    if (!hang) throw PlatformError("object failed");
+    ScriptedCall never(log, kNever);
+    waiter.Wait(which, never);
+  }
 
  private:
-  void Step(FailAt step, const std::u16string& call) {
+  void Step(FailAt step, ObjectCall which, const std::u16string& call) {
     log_ += call + u'|';
-    if (fail_at_ == step) throw PlatformError("object failed");
+    if (fail_at_ == step) Fail(log_, hang_, waiter_, which);
   }
   CallLog& log_;
-  const FailAt& fail_at_;  // read at each call, so a failure can be armed after start-up
+  // Read at each call, so a failure can be armed after start-up.
+  const FailAt& fail_at_;
+  const bool& hang_;
+  ObjectWaiter& waiter_;
 };
 
 // One run of the dialog, with a list file in a folder of its own. FailAt::List
@@ -91,11 +141,13 @@ struct DialogRun {
     if (list != nullptr) WriteBytes(list_path, list);
     if (fail == FailAt::List) fs::create_directory(list_path);
   }
-  // The step a PlatformError from act is marked with; nothing when there is none.
+  // The step a PlatformError from act is marked with; nothing when there is
+  // none. Sets `stopped` when the user stopped waiting.
   std::optional<FailedStep> StepOfFailure(const std::function<void()>& act) {
     try {
       act();
     } catch (const PlatformError& error) {
+      stopped = error.stopped_by_user();
       return error.step();
     }
     return std::nullopt;
@@ -106,13 +158,18 @@ struct DialogRun {
   CallLog log;
   RecordingSurface surface{log};
   FailAt fail_at;
-  VarnikDialog dialog{surface,
-                      [this](std::u16string_view prog_id) -> std::unique_ptr<SetupConfig> {
-                        log += u"create " + std::u16string(prog_id) + u"|";
-                        if (fail_at == FailAt::Create) throw PlatformError("cannot create");
-                        return std::make_unique<RecordingSetupConfig>(log, fail_at);
-                      },
-                      NameListFile{test::Utf8(list_path)}};
+  bool hang = false;
+  bool stopped = false;
+  VarnikDialog dialog{
+      surface,
+      [this](std::u16string_view prog_id, ObjectWaiter& waiter) -> std::unique_ptr<SetupConfig> {
+        log += u"create " + std::u16string(prog_id) + u"|";
+        if (fail_at == FailAt::Create) {
+          RecordingSetupConfig::Fail(log, hang, waiter, ObjectCall::Create);
+        }
+        return std::make_unique<RecordingSetupConfig>(log, fail_at, hang, waiter);
+      },
+      NameListFile{test::Utf8(list_path)}};
 };
 
 TEST(DialogTest, StartFillsTheLinesFromTheListOrElseFromTheObject) {
@@ -121,6 +178,7 @@ TEST(DialogTest, StartFillsTheLinesFromTheListOrElseFromTheObject) {
     FailAt fail_at;
     std::u16string log;  // after "move ...|title Varnik|create VeruVeve.SetupConfig|"
     std::optional<FailedStep> step = std::nullopt;
+    const char16_t* asked = nullptr;  // a word of the box about a hang; nullptr: a failure
   } cases[] = {
       {"ROSSI  \r\n  R-2\r\n", FailAt::Nothing, u"entry0 |entry1 |entry0 ROSSI|entry1   R-2|"},
       {"ROSSI", FailAt::Nothing, u"entry0 |entry1 |entry0 ROSSI|"},
@@ -128,11 +186,17 @@ TEST(DialogTest, StartFillsTheLinesFromTheListOrElseFromTheObject) {
       {"A", FailAt::Create, u"", FailedStep::CreateObject},
       {nullptr, FailAt::List, u"entry0 |entry1 |", FailedStep::ReadList},
       {nullptr, FailAt::GetName, u"entry0 |entry1 |get Name|", FailedStep::ReadName},
+      {"A", FailAt::Create, u"wait 5000|ask|", FailedStep::CreateObject, u"creazione"},
+      {nullptr, FailAt::GetName, u"entry0 |entry1 |get Name|wait 5000|ask|", FailedStep::ReadName,
+       u"lettura del Name"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(Utf8FromUtf16(c.log));
     DialogRun run(c.fail_at, c.list);
+    run.hang = c.asked != nullptr;
     EXPECT_EQ(run.StepOfFailure([&] { run.dialog.Form_Load(); }), c.step);
+    EXPECT_EQ(run.stopped, run.hang);
+    EXPECT_NE(run.surface.asked.find(run.hang ? c.asked : u""), std::u16string::npos);
     EXPECT_EQ(run.log,
               u"move -1382.500000 -272.500000|title Varnik|create VeruVeve.SetupConfig|" + c.log);
     EXPECT_EQ(fs::exists(run.list_path), c.list != nullptr || c.fail_at == FailAt::List);
@@ -150,6 +214,7 @@ TEST(DialogTest, PressChecksTheLineThenTellsTheObjectThenSavesThenCloses) {
     std::string list = "";  // the list file afterwards; empty: none
     FailAt fail_at = FailAt::Nothing;
     std::optional<FailedStep> step = std::nullopt;
+    const char16_t* asked = nullptr;  // a word of the box about a hang; nullptr: a failure
   } cases[] = {
       {{u"   ", u"x"}, 0, warning + u"prima riga: indicare il dato. |"},
       {{u"x", u"ROSSI\t"}, 1, warning + u"seconda riga: carattere non ammesso. |"},
@@ -161,6 +226,20 @@ TEST(DialogTest, PressChecksTheLineThenTellsTheObjectThenSavesThenCloses) {
       {{u"NEW", u"NEW-2"}, 0, put, "", FailAt::Apply, FailedStep::CallApply},
       {{u"NEW", u"NEW-2"}, 0, put, "", FailAt::List, FailedStep::SaveList},
       {{u"NEW", u"NEW-2"}, kExit, u"close|"},
+      {{u"NEW", u"NEW-2"},
+       0,
+       u"set Name NEW|wait 5000|ask|",
+       "",
+       FailAt::SetName,
+       FailedStep::AssignName,
+       u"assegnazione del nuovo Name"},
+      {{u"NEW", u"NEW-2"},
+       0,
+       put + u"wait 5000|ask|",
+       "",
+       FailAt::Apply,
+       FailedStep::CallApply,
+       u"Apply"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(Utf8FromUtf16(c.log));
@@ -168,15 +247,58 @@ TEST(DialogTest, PressChecksTheLineThenTellsTheObjectThenSavesThenCloses) {
     run.dialog.Form_Load();
     run.log.clear();
     run.fail_at = c.fail_at;
+    run.hang = c.asked != nullptr;
     if (c.fail_at == FailAt::List) fs::create_directory(run.list_path);
     run.surface.entries = c.typed;
     EXPECT_EQ(run.StepOfFailure([&] {
       c.press == kExit ? run.dialog.CmdAnnulla_Click() : run.dialog.CmdAvvia_Click(c.press);
     }),
               c.step);
+    EXPECT_EQ(run.stopped, run.hang);
+    EXPECT_NE(run.surface.asked.find(run.hang ? c.asked : u""), std::u16string::npos);
     EXPECT_EQ(run.log, c.log);
     EXPECT_EQ(run.surface.entries, c.typed) << "the lines change only when the window closes";
     EXPECT_EQ(fs::is_regular_file(run.list_path) ? ReadBytes(run.list_path) : "", c.list);
+  }
+}
+
+// A call that keeps silent: the user is asked after 5 seconds and again after
+// each further 10, and the call ends when it answers, the box sees it answer,
+// or the user stops.
+TEST(DialogTest, SilentObjectIsWaitedForAsLongAsTheUserChooses) {
+  const struct {
+    milliseconds answer_after;
+    std::u16string choices;
+    std::u16string log;
+    bool stopped = false;
+  } cases[] = {
+      {milliseconds{0}, u"", u"wait 5000|"},
+      {milliseconds{5000}, u"", u"wait 5000|"},
+      {kNever, u"", u"wait 5000|ask|", true},
+      {kNever, u"A", u"wait 5000|ask|"},
+      {milliseconds{15000}, u"K", u"wait 5000|ask|wait 10000|"},
+      {kNever, u"KKS", u"wait 5000|ask|wait 10000|ask|wait 10000|ask|", true},
+      {kNever, u"KA", u"wait 5000|ask|wait 10000|ask|"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(Utf8FromUtf16(c.log));
+    CallLog log;
+    RecordingSurface surface(log);
+    surface.choices = c.choices;
+    SlowObjectWaiter waiter(surface);
+    ScriptedCall call(log, c.answer_after);
+    bool stopped = false;
+    try {
+      waiter.Wait(ObjectCall::Apply, call);
+    } catch (const PlatformError& error) {
+      stopped = error.stopped_by_user();
+    }
+    EXPECT_EQ(stopped, c.stopped);
+    EXPECT_EQ(log, c.log);
+    if (log.find(u"ask") == std::u16string::npos) continue;
+    EXPECT_EQ(surface.asked.rfind(
+                  u"Varnik: L'oggetto di configurazione \"VeruVeve.SetupConfig\" non risponde.", 0),
+              0u);
   }
 }
 
