@@ -7,9 +7,14 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDBusConnectionInterface>
 #include <QDBusReply>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QProcess>
+#include <QTest>
+#include <QTimer>
 
 #include <signal.h>
 
@@ -18,6 +23,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "common/platform_error.h"
 #include "tests/support/eventually.h"
@@ -26,9 +32,26 @@
 namespace varnik {
 namespace {
 
+using std::chrono::milliseconds;
+using std::chrono::seconds;
 using test::StandinBus;
 using ::testing::AllOf;
+using ::testing::ElementsAreArray;
 using ::testing::HasSubstr;
+
+// Records which calls are waited for and waits for each as `act` says; a call
+// still unanswered after that is stopped, as the user would.
+class TestWaiter final : public ObjectWaiter {
+ public:
+  void Wait(ObjectCall which, PendingCall& call) override {
+    calls.push_back(which);
+    act(call);
+    if (!call.Answered()) throw PlatformError("", {std::nullopt, false, true});
+  }
+
+  std::vector<ObjectCall> calls;
+  std::function<void(PendingCall&)> act = [](PendingCall& call) { call.WaitFor(seconds(20)); };
+};
 
 // The PlatformError thrown by the call, if any. Caught(...).value() fails the
 // test when there is none.
@@ -57,8 +80,8 @@ class DBusTest : public ::testing::Test {
     return QDBusConnection::connectToBus(QString::fromStdString(bus.Address()), kConnection);
   }
 
-  std::unique_ptr<SetupConfig> Create(std::chrono::milliseconds timeout = kDefaultDBusCallTimeout) {
-    return CreateDBusSetupConfig(Connect(standin_), kSetupConfigProgId, timeout);
+  std::unique_ptr<SetupConfig> Create() {
+    return CreateDBusSetupConfig(Connect(standin_), kSetupConfigProgId, waiter_);
   }
 
   // A stand-in started by hand, killed at the end of the test.
@@ -83,6 +106,7 @@ class DBusTest : public ::testing::Test {
   const QString kConnection = QStringLiteral("varnik-test");
   const QString kService = QStringLiteral("VeruVeve.SetupConfig");
   StandinBus standin_;
+  TestWaiter waiter_;
   std::deque<QProcess> standins_;
 };
 
@@ -140,7 +164,7 @@ TEST_F(DBusTest, MissingServiceFailsWithTheBusErrorAsAMissingObject) {
     GTEST_SKIP() << "this machine has the object installed";
   }
   const std::optional<PlatformError> error =
-      Caught([&] { CreateDBusSetupConfig(bus, kSetupConfigProgId); });
+      Caught([&] { CreateDBusSetupConfig(bus, kSetupConfigProgId, waiter_); });
   ASSERT_TRUE(error);
   EXPECT_THAT(error->what(), HasSubstr("org.freedesktop.DBus.Error.ServiceUnknown: "));
   EXPECT_TRUE(error->object_missing());
@@ -172,22 +196,84 @@ TEST_F(DBusTest, CallsNeverReachALaterOwnerOfTheName) {
   EXPECT_EQ(standin_.Read("calls"), "");
 }
 
-// A service's error becomes a PlatformError with its name and message; a call
-// left unanswered ends by the given timeout.
-TEST_F(DBusTest, ServiceErrorsAndSilenceBecomePlatformErrors) {
-  standin_.Write("apply.fail", "VeruVeve.Error.Locked\nConfigurazione bloccata");
-  std::unique_ptr<SetupConfig> config = Create();
-  config->SetName(u"VERDI");
-  EXPECT_STREQ(Caught([&] { config->Apply(true); }).value().what(),
-               "VeruVeve.Error.Locked: Configurazione bloccata");
+// Every call, creation included, goes through the waiter and ends only when
+// answered, stopped, or left by its callee: a service's error, a late answer,
+// a user who stops waiting, a stand-in that dies inside the call.
+TEST_F(DBusTest, CallsAreWaitedForUntilAnsweredStoppedOrLeft) {
+  const qint64 standin = StartStandin({}).processId();
+  ASSERT_TRUE(OwnerBecomes(standin));
+  const std::unique_ptr<SetupConfig> config = Create();
+  EXPECT_THAT(waiter_.calls, ElementsAreArray({ObjectCall::Create}));
+  const struct {
+    const char* label;
+    const char* switch_file;
+    const char* switch_text;
+    std::function<void()> call;
+    ObjectCall which;
+    std::function<void(PendingCall&)> act;
+    const char* error;  // a part of the failure's text; nullptr: none
+  } cases[] = {
+      {"error", "apply.fail", "VeruVeve.Error.Locked\nConfigurazione bloccata",
+       [&] { config->Apply(true); }, ObjectCall::Apply,
+       [](PendingCall& call) { call.WaitFor(seconds(20)); },
+       "VeruVeve.Error.Locked: Configurazione bloccata"},
+      {"late answer", "get-name.delay", "0.3", [&] { config->Name(); }, ObjectCall::ReadName,
+       [](PendingCall& call) {
+         EXPECT_FALSE(call.WaitFor(milliseconds(1)));
+         EXPECT_FALSE(call.Answered());
+         EXPECT_TRUE(call.WaitFor(seconds(20)));
+       },
+       nullptr},
+      {"stopped", "set-name.hang", "", [&] { config->SetName(u"VERDI"); }, ObjectCall::AssignName,
+       [](PendingCall& call) { EXPECT_FALSE(call.WaitFor(milliseconds(100))); }, ""},
+      {"callee dies", "apply.hang", "", [&] { config->Apply(false); }, ObjectCall::Apply,
+       [&](PendingCall& call) {
+         ASSERT_TRUE(test::Eventually([&] { return standin_.Read("calls").ends_with("false\n"); }));
+         ASSERT_EQ(kill(static_cast<pid_t>(standin), SIGKILL), 0);
+         EXPECT_TRUE(call.WaitFor(seconds(20)));
+       },
+       "org.freedesktop.DBus.Error.NoReply: "},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    standin_.Write(c.switch_file, c.switch_text);
+    waiter_.calls.clear();
+    waiter_.act = c.act;
+    const std::optional<PlatformError> error = Caught(c.call);
+    standin_.Remove(c.switch_file);
+    EXPECT_THAT(waiter_.calls, ElementsAreArray({c.which}));
+    ASSERT_EQ(error.has_value(), c.error != nullptr);
+    if (!error) continue;
+    EXPECT_THAT(error->what(), HasSubstr(c.error));
+    EXPECT_EQ(error->stopped_by_user(), *c.error == '\0');
+  }
+  EXPECT_EQ(standin_.Read("calls"), "Apply true\nGet Name\nSet Name VERDI\nApply false\n");
+}
 
-  standin_.Write("get-name.hang", "");
-  config = Create(std::chrono::milliseconds(500));  // the stand-in runs already
-  const auto start = std::chrono::steady_clock::now();
-  EXPECT_THAT(Caught([&] { config->Name(); }).value().what(),
-              HasSubstr("org.freedesktop.DBus.Error.NoReply: "));
-  EXPECT_LT(std::chrono::steady_clock::now() - start, kDefaultDBusCallTimeout / 2);
-  EXPECT_EQ(standin_.Read("calls"), "Set Name VERDI\nApply true\nGet Name\n");
+// While a call is waited for, Qt's events go on, and the user's input is
+// dropped rather than kept for later.
+TEST_F(DBusTest, WaitingRunsEventsAndDropsInput) {
+  standin_.Write("get-name.delay", "0.5");
+  const std::unique_ptr<SetupConfig> config = Create();
+  QLineEdit line;
+  line.show();
+  const auto type_a = [&line] {
+    QCoreApplication::postEvent(
+        &line, new QKeyEvent(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a")));
+  };
+  bool timer_ran = false;
+  waiter_.act = [&](PendingCall& call) {
+    type_a();
+    QTimer::singleShot(0, [&] { timer_ran = true; });
+    EXPECT_TRUE(call.WaitFor(seconds(20)));
+  };
+  config->Name();
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(timer_ran);
+  EXPECT_EQ(line.text(), QString());
+  type_a();  // once the call is over, typing reaches the line again
+  QCoreApplication::processEvents();
+  EXPECT_EQ(line.text(), QStringLiteral("a"));
 }
 
 TEST_F(DBusTest, StandinKeepsItsNameFromANewcomerUnlessAskedThenQuits) {

@@ -15,6 +15,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <chrono>
 #include <functional>
 #include <sstream>
 #include <stdexcept>
@@ -200,6 +201,58 @@ TEST_F(VarnikWindowTest, BoxesArePlainTextWithOneOkButtonAndFitTheScreen) {
     EXPECT_EQ(box.parent, &window_);
     EXPECT_TRUE(box.size.boundedTo(screen) == box.size) << box.size.height();
   }
+}
+
+// A call whose answer the test gives by hand.
+class HandAnsweredCall final : public PendingCall {
+ public:
+  bool Answered() const override { return answered; }
+  bool WaitFor(std::chrono::milliseconds) override { return answered; }
+  bool answered = false;
+};
+
+// The box about a silent object: Enter waits longer, Esc, closing the box or
+// "Interrompi" stops, and an answer closes it by itself.
+TEST_F(VarnikWindowTest, WaitBoxWaitsOnEnterStopsOtherwiseAndClosesOnTheAnswer) {
+  Show();
+  const struct {
+    const char* label;
+    std::function<void(QMessageBox&, HandAnsweredCall&)> act;
+    WaitChoice choice;
+  } cases[] = {
+      {"Enter", [](QMessageBox& box, HandAnsweredCall&) { QTest::keyClick(&box, Qt::Key_Return); },
+       WaitChoice::KeepWaiting},
+      {"Esc", [](QMessageBox& box, HandAnsweredCall&) { QTest::keyClick(&box, Qt::Key_Escape); },
+       WaitChoice::Stop},
+      {"close", [](QMessageBox& box, HandAnsweredCall&) { box.close(); }, WaitChoice::Stop},
+      {"Interrompi", [](QMessageBox& box, HandAnsweredCall&) { box.buttons().back()->click(); },
+       WaitChoice::Stop},
+      {"answer", [](QMessageBox&, HandAnsweredCall& call) { call.answered = true; },
+       WaitChoice::Answered},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    HandAnsweredCall call;
+    QStringList seen;  // title, text, then each button's caption, the default one marked
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (box == nullptr || !seen.isEmpty()) return;
+      seen << box->windowTitle() << box->text();
+      for (QAbstractButton* button : box->buttons()) {
+        seen << button->text() + (button == box->defaultButton() ? "*" : "");
+      }
+      c.act(*box, call);
+    });
+    watch.start(0);
+    EXPECT_EQ(window_.AskToKeepWaiting(u"L'oggetto non risponde.", u"Varnik", call), c.choice);
+    EXPECT_EQ(seen, QStringList({"Varnik", QString::fromUtf8("L'oggetto non risponde."),
+                                 "Attendi ancora*", "Interrompi"}));
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+  }
+  HandAnsweredCall answered;
+  answered.answered = true;
+  EXPECT_EQ(window_.AskToKeepWaiting(u"x", u"Varnik", answered), WaitChoice::Answered);
 }
 
 }  // namespace
