@@ -103,6 +103,7 @@ void StandinFolder::Record(const QString& line) const {
 CallControl StandinFolder::ControlFor(const QString& call) const {
   CallControl control;
   control.hang = QFileInfo::exists(FilePath(call + QStringLiteral(".hang")));
+  control.exit = QFileInfo::exists(FilePath(call + QStringLiteral(".exit")));
 
   const QString delay_path = FilePath(call + QStringLiteral(".delay"));
   if (QFileInfo::exists(delay_path)) {

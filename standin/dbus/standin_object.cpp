@@ -5,6 +5,7 @@
 #include <QDBusVariant>
 #include <QTimer>
 #include <QVariantMap>
+#include <cstdlib>
 #include <functional>
 
 namespace varnik::standin {
@@ -99,6 +100,7 @@ StandinObject::Answer StandinObject::Controlled(const QDBusMessage& message, con
                                                 const std::function<QDBusMessage()>& serve) const {
   folder_.Record(record);
   const CallControl control = folder_.ControlFor(call);
+  if (control.exit) std::_Exit(1);  // gone without a word, the call still open
   if (control.hang) return {};
   if (!control.error_name.isEmpty()) {
     return {message.createErrorReply(control.error_name, control.error_message), control.delay_ms};
