@@ -4,12 +4,20 @@
 #include <string_view>
 
 #include "names/entry_line.h"
+#include "setupconfig/object_wait.h"
 
 namespace varnik {
 
 // A length on screen: 1/1440 inch, 15 to a pixel at 96 dots per inch. Positions
 // and sizes may be fractional.
 using Twips = double;
+
+// How the box about an object that is not answering was closed.
+enum class WaitChoice {
+  Answered,     // the object answered while the box was open
+  KeepWaiting,  // "Attendi ancora"
+  Stop,         // "Interrompi", Esc, or the box closed
+};
 
 // What the dialog logic needs from the window. The window implements it; the
 // logic sees nothing else of it.
@@ -38,6 +46,14 @@ class DialogSurface {
   // A modal information message with a single OK button; returns when it is
   // dismissed.
   virtual void ShowInformation(std::u16string_view text, std::u16string_view title) = 0;
+
+  // A modal box titled `title` saying `text`, with two buttons: "Attendi
+  // ancora" (the default, Enter) and "Interrompi". Esc, or closing the box,
+  // means Stop. The box closes itself and returns Answered as soon as
+  // call.Answered(), which it may poll on a short timer; the window behind it
+  // keeps painting and takes no input.
+  virtual WaitChoice AskToKeepWaiting(std::u16string_view text, std::u16string_view title,
+                                      PendingCall& call) = 0;
 
   // Closes the window, which ends the program.
   virtual void CloseWindow() = 0;

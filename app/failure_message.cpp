@@ -50,6 +50,12 @@ std::u16string MissingObjectSentence() {
          u"poi avviare di nuovo Varnik.";
 }
 
+// What a stopped call leaves open: the object may still do what it was asked.
+std::u16string StoppedSentence() {
+  return u"L'utente ha smesso di attendere la risposta dell'oggetto di configurazione, che "
+         u"potrebbe comunque portare a termine la richiesta.";
+}
+
 std::u16string CodeLine(std::uint32_t code) {
   std::u16string line = u"Codice di errore: 0x";
   for (int shift = 28; shift >= 0; shift -= 4) {
@@ -182,6 +188,7 @@ FailureMessage MessageForFailure(const std::exception& error) {
                                      platform && platform->list_may_be_damaged()),
                         kAllRows});
   std::u16string text(TrimEnd(EscapeControls(Utf16FromUtf8(error.what()))));
+  if (platform && platform->stopped_by_user()) paragraphs.push_back({StoppedSentence(), kAllRows});
   if (!text.empty()) paragraphs.push_back({std::move(text), kBoxPlatformRows});
   if (platform && platform->code()) paragraphs.push_back({CodeLine(*platform->code()), kAllRows});
   if (platform && platform->object_missing()) {

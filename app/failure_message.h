@@ -9,7 +9,8 @@ namespace varnik {
 
 // What the user is told about a failure that ends the program, twice: cut to
 // fit an error box, and whole for standard error. The message says, in the
-// program's own words, which step failed; then gives the platform's own text,
+// program's own words, which step failed and, when the user stopped waiting
+// for the object, says so; then gives the platform's own text,
 // its code in hexadecimal where it has one, and, when the configuration object
 // is not installed, says so and what to do about it.
 struct FailureMessage {

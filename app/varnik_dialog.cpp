@@ -28,6 +28,7 @@ decltype(auto) AtStep(FailedStep step, Call&& call) {
 VarnikDialog::VarnikDialog(DialogSurface& surface, SetupConfigFactory create_setup_config,
                            NameListFile list_file)
     : surface_(surface),
+      waiter_(surface),
       create_setup_config_(std::move(create_setup_config)),
       list_file_(std::move(list_file)) {}
 
@@ -37,8 +38,8 @@ void VarnikDialog::Form_Load() {
   surface_.MoveWindow(left, top);
   surface_.SetTitle(kTitle);
 
-  setup_config_ =
-      AtStep(FailedStep::CreateObject, [&] { return create_setup_config_(kSetupConfigProgId); });
+  setup_config_ = AtStep(FailedStep::CreateObject,
+                         [&] { return create_setup_config_(kSetupConfigProgId, waiter_); });
 
   surface_.SetEntryText(EntryLine::First, u"");
   surface_.SetEntryText(EntryLine::Second, u"");

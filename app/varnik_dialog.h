@@ -6,7 +6,9 @@
 #include <string_view>
 
 #include "app/dialog_surface.h"
+#include "app/slow_object_waiter.h"
 #include "names/name_list.h"
+#include "setupconfig/object_wait.h"
 #include "setupconfig/setup_config.h"
 
 namespace varnik {
@@ -16,10 +18,15 @@ namespace varnik {
 // only through SetupConfig. Each handler runs on the window's thread, one at a
 // time. No PlatformError is handled here: each is marked with the step that
 // failed (FailedStep) and goes on to the front end, which reports it and ends
-// the program.
+// the program. A call to the object that keeps silent is waited for, with the
+// user asked through the surface whether to go on (SlowObjectWaiter); the
+// window takes no input meanwhile, so no other handler runs.
 class VarnikDialog {
  public:
-  using SetupConfigFactory = std::function<std::unique_ptr<SetupConfig>(std::u16string_view)>;
+  // Creates the object; every call to it is then waited for through the
+  // waiter given, the dialog's own.
+  using SetupConfigFactory =
+      std::function<std::unique_ptr<SetupConfig>(std::u16string_view, ObjectWaiter&)>;
 
   VarnikDialog(DialogSurface& surface, SetupConfigFactory create_setup_config,
                NameListFile list_file = {});
@@ -39,6 +46,7 @@ class VarnikDialog {
 
  private:
   DialogSurface& surface_;
+  SlowObjectWaiter waiter_;
   SetupConfigFactory create_setup_config_;
   NameListFile list_file_;
   std::unique_ptr<SetupConfig> setup_config_;  // from Form_Load to the end

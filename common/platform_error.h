@@ -25,13 +25,16 @@ enum class FailedStep {
 // what() is the platform's own error text in UTF-8, unchanged. code() is the
 // platform's numeric code where it has one (an HRESULT on Windows).
 // object_missing() is true when the failure means that the configuration
-// object is not installed at all. Nothing below the front end handles it: the
-// front end reports it and ends the program with a non-zero exit status.
+// object is not installed at all. stopped_by_user() is true when the object
+// did not answer and the user chose to stop waiting for it. Nothing below the front end handles it:
+// the front end reports it and ends the program with a non-zero exit status.
 class PlatformError : public std::runtime_error {
  public:
   struct Details {
     std::optional<std::uint32_t> code;
     bool object_missing = false;
+    // The user stopped waiting for the object to answer.
+    bool stopped_by_user = false;
     // A failed save of the list file could not leave the list as it was.
     bool list_may_be_damaged = false;
   };
@@ -44,6 +47,7 @@ class PlatformError : public std::runtime_error {
 
   std::optional<std::uint32_t> code() const { return details_.code; }
   bool object_missing() const { return details_.object_missing; }
+  bool stopped_by_user() const { return details_.stopped_by_user; }
   bool list_may_be_damaged() const { return details_.list_may_be_damaged; }
 
   FailedStep step() const { return step_; }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <memory>
 #include <string>
 #include <string_view>
 
@@ -11,7 +10,8 @@ inline constexpr std::u16string_view kSetupConfigProgId = u"VeruVeve.SetupConfig
 
 // The outside configuration object, reached by member name at run time. The
 // program only reads and assigns its Name and calls its Apply. Every call
-// either succeeds or throws PlatformError with the platform's own text.
+// either succeeds or throws PlatformError with the platform's own text. It is
+// created by CreateSetupConfig (setupconfig/object_wait.h).
 class SetupConfig {
  public:
   virtual ~SetupConfig() = default;
@@ -25,9 +25,5 @@ class SetupConfig {
   // Calls the Apply method; its result, if any, is ignored.
   virtual void Apply(bool value) = 0;
 };
-
-// Creates the object registered under prog_id, or throws PlatformError. Each
-// platform's build supplies it: COM on Windows, D-Bus elsewhere.
-std::unique_ptr<SetupConfig> CreateSetupConfig(std::u16string_view prog_id);
 
 }  // namespace varnik

@@ -7,7 +7,7 @@
 
 #include <QApplication>
 
-#include "setupconfig/setup_config.h"
+#include "setupconfig/object_wait.h"
 #include "ui/qt/italian_qt_texts.h"
 #include "ui/qt/platform_choice.h"
 #include "ui/qt/varnik_program.h"

@@ -62,6 +62,10 @@ TEST(FailureMessageTest, PlatformTextThenCodeThenWhetherTheObjectIsInstalled) {
        {std::nullopt, true},
        u"org.freedesktop.DBus.Error.ServiceUnknown: x"},
       {"Errore.\r\n", {0x5, false}, u"Errore.\n\nCodice di errore: 0x00000005"},
+      {"",
+       {std::nullopt, false, true},
+       u"L'utente ha smesso di attendere la risposta dell'oggetto di configurazione, che "
+       u"potrebbe comunque portare a termine la richiesta."},
       {"\x1b]0;x\x07\xC2\x9B\x32J\r\xFF", {}, u"\\x1B]0;x\\x07\\u009B2J\n\uFFFD"},
   };
   for (const auto& c : cases) {

@@ -12,6 +12,7 @@
 #include <QScreen>
 #include <QStringView>
 #include <QStyle>
+#include <QTimer>
 #include <QValidator>
 
 #include "ui/qt/twips.h"
@@ -37,6 +38,10 @@ constexpr QStringView kDesignText = u"XZZZZZZZZZZZZZZZZZZZZX";
 // No caption marks an access key.
 constexpr QStringView kCmdAvviaCaption = u"Metti questo dato su Name";
 constexpr QStringView kCmdAnnullaCaption = u"Esci";
+// The box about an object that keeps silent.
+constexpr QStringView kKeepWaitingCaption = u"Attendi ancora";
+constexpr QStringView kStopWaitingCaption = u"Interrompi";
+constexpr std::chrono::milliseconds kAnswerPollInterval{100};
 
 // What a screen reader says for each control. The two apply buttons share one
 // caption and the text boxes have no label, so each name says which line the
@@ -236,6 +241,33 @@ void VarnikWindow::ShowInformation(std::u16string_view text, std::u16string_view
                   QStringView(text).toString(), QMessageBox::Ok, this);
   box.setTextFormat(Qt::PlainText);
   box.exec();
+}
+
+WaitChoice VarnikWindow::AskToKeepWaiting(std::u16string_view text, std::u16string_view title,
+                                          PendingCall& call) {
+  if (call.Answered()) return WaitChoice::Answered;
+  QMessageBox box(QMessageBox::Warning, QStringView(title).toString(), QStringView(text).toString(),
+                  QMessageBox::NoButton, this);
+  box.setTextFormat(Qt::PlainText);
+  QPushButton* keep_waiting =
+      box.addButton(kKeepWaitingCaption.toString(), QMessageBox::AcceptRole);
+  QPushButton* stop = box.addButton(kStopWaitingCaption.toString(), QMessageBox::RejectRole);
+  box.setDefaultButton(keep_waiting);
+  // Esc and the box's close button both press it.
+  box.setEscapeButton(stop);
+
+  bool answered = false;
+  QTimer poll;
+  poll.setInterval(kAnswerPollInterval);
+  connect(&poll, &QTimer::timeout, &box, [&] {
+    if (!call.Answered()) return;
+    answered = true;
+    box.done(QDialog::Accepted);
+  });
+  poll.start();
+  box.exec();
+  if (answered) return WaitChoice::Answered;
+  return box.clickedButton() == keep_waiting ? WaitChoice::KeepWaiting : WaitChoice::Stop;
 }
 
 void VarnikWindow::CloseWindow() { close(); }

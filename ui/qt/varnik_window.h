@@ -54,6 +54,10 @@ class VarnikWindow final : public QWidget, public DialogSurface {
   std::u16string EntryText(EntryLine line) const override;
   void SetEntryText(EntryLine line, std::u16string_view text) override;
   void ShowInformation(std::u16string_view text, std::u16string_view title) override;
+  // A warning box over the window; polls call.Answered() every
+  // kAnswerPollInterval and closes itself once it is.
+  WaitChoice AskToKeepWaiting(std::u16string_view text, std::u16string_view title,
+                              PendingCall& call) override;
   void CloseWindow() override;
 
  signals:

@@ -1,0 +1,54 @@
+#include "app/slow_object_waiter.h"
+
+#include <string>
+
+#include "common/platform_error.h"
+
+namespace varnik {
+namespace {
+
+constexpr std::u16string_view kTitle = u"Varnik";
+
+std::u16string_view WaitingStep(ObjectCall which) {
+  switch (which) {
+    case ObjectCall::Create:
+      return u"la creazione dell'oggetto";
+    case ObjectCall::ReadName:
+      return u"la lettura del Name attuale";
+    case ObjectCall::AssignName:
+      return u"l'assegnazione del nuovo Name";
+    case ObjectCall::Apply:
+      return u"la risposta alla chiamata ad Apply";
+  }
+  return u"una risposta";
+}
+
+std::u16string WaitingText(ObjectCall which) {
+  return u"L'oggetto di configurazione \"" + std::u16string(kSetupConfigProgId) +
+         u"\" non risponde.\n\nVarnik sta aspettando " + std::u16string(WaitingStep(which)) +
+         u".\n\nAttendere ancora o interrompere l'attesa?";
+}
+
+}  // namespace
+
+SlowObjectWaiter::SlowObjectWaiter(DialogSurface& surface, std::chrono::milliseconds first_wait,
+                                   std::chrono::milliseconds next_wait)
+    : surface_(surface), first_wait_(first_wait), next_wait_(next_wait) {}
+
+void SlowObjectWaiter::Wait(ObjectCall which, PendingCall& call) {
+  if (call.WaitFor(first_wait_)) return;
+  const std::u16string text = WaitingText(which);
+  for (;;) {
+    switch (surface_.AskToKeepWaiting(text, kTitle, call)) {
+      case WaitChoice::Answered:
+        return;
+      case WaitChoice::Stop:
+        throw PlatformError("", PlatformError::Details{std::nullopt, false, true});
+      case WaitChoice::KeepWaiting:
+        if (call.WaitFor(next_wait_)) return;
+        break;
+    }
+  }
+}
+
+}  // namespace varnik
