@@ -91,7 +91,7 @@ StandinObject::Answer StandinObject::Serve(const QDBusMessage& message) const {
     }
     if (of == kProperties || of == QStringLiteral("org.freedesktop.DBus.Introspectable") ||
         of == QStringLiteral("org.freedesktop.DBus.Peer")) {
-      return message.createReply(QVariantMap());
+      return {message.createReply(QVariantMap())};
     }
   }
   if (interface == kProperties && member == QStringLiteral("Set") &&
