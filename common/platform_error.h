@@ -26,9 +26,10 @@ enum class FailedStep {
 // platform's numeric code where it has one (an HRESULT on Windows).
 // object_missing() is true when the failure means that the configuration
 // object is not installed at all. stopped_by_user() is true when the object
-// did not answer and the user chose to stop waiting for it. Nothing below the
-// front end handles it:
-// the front end reports it and ends the program with a non-zero exit status.
+// did not answer and the user chose to stop waiting for it.
+// list_may_be_damaged() is true when a failed save of the list could not
+// leave the list as it was. Nothing below the front end handles it: the front
+// end reports it and ends the program with a non-zero exit status.
 class PlatformError : public std::runtime_error {
  public:
   struct Details {
