@@ -16,8 +16,8 @@ constexpr std::size_t kAllRows = std::numeric_limits<std::size_t>::max();
 constexpr std::u16string_view kStandardErrorPrefix = u"varnik: ";
 
 // What the program was doing when the failure stopped it, and what is left
-// as it was.
-std::u16string StepSentence(FailedStep step) {
+// as it was (or may not be).
+std::u16string StepSentence(FailedStep step, bool may_be_damaged) {
   const std::u16string object = u"\"" + std::u16string(kSetupConfigProgId) + u"\"";
   switch (step) {
     case FailedStep::CreateObject:
@@ -34,8 +34,9 @@ std::u16string StepSentence(FailedStep step) {
     case FailedStep::ReadList:
       return u"Varnik non \u00E8 riuscito a leggere l'elenco dei nomi salvato (name_start.txt).";
     case FailedStep::SaveList:
-      return u"Il nuovo Name \u00E8 stato applicato, ma Varnik non \u00E8 riuscito a salvare "
-             u"l'elenco dei nomi (name_start.txt), che \u00E8 rimasto com'era.";
+      return std::u16string(u"Il nuovo Name \u00E8 stato applicato, ma Varnik non \u00E8 riuscito "
+                            u"a salvare l'elenco dei nomi (name_start.txt), che ") +
+             (may_be_damaged ? u"potrebbe essere danneggiato." : u"\u00E8 rimasto com'era.");
     case FailedStep::Unknown:
       break;
   }
@@ -176,7 +177,9 @@ std::u16string BoundText(std::u16string_view text, std::size_t width, std::size_
 FailureMessage MessageForFailure(const std::exception& error) {
   const auto* platform = dynamic_cast<const PlatformError*>(&error);
   std::vector<Paragraph> paragraphs;
-  paragraphs.push_back({StepSentence(platform ? platform->step() : FailedStep::Unknown), kAllRows});
+  paragraphs.push_back({StepSentence(platform ? platform->step() : FailedStep::Unknown,
+                                     platform && platform->may_be_damaged()),
+                        kAllRows});
   std::u16string text(TrimEnd(EscapeControls(Utf16FromUtf8(error.what()))));
   if (!text.empty()) paragraphs.push_back({std::move(text), kBoxPlatformRows});
   if (platform && platform->code()) paragraphs.push_back({CodeLine(*platform->code()), kAllRows});

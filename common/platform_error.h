@@ -25,13 +25,16 @@ enum class FailedStep {
 // what() is the platform's own error text in UTF-8, unchanged. code() is the
 // platform's numeric code where it has one (an HRESULT on Windows).
 // object_missing() is true when the failure means that the configuration
-// object is not installed at all. Nothing below the front end handles it: the
+// object is not installed at all. may_be_damaged() is true when the failure
+// struck a file being changed in place and the file could not be shown to be
+// byte for byte what it was before. Nothing below the front end handles it: the
 // front end reports it and ends the program with a non-zero exit status.
 class PlatformError : public std::runtime_error {
  public:
   struct Details {
     std::optional<std::uint32_t> code;
     bool object_missing = false;
+    bool may_be_damaged = false;
   };
 
   // Two constructors rather than `Details details = {}`: the compilers refuse
@@ -42,6 +45,7 @@ class PlatformError : public std::runtime_error {
 
   std::optional<std::uint32_t> code() const { return details_.code; }
   bool object_missing() const { return details_.object_missing; }
+  bool may_be_damaged() const { return details_.may_be_damaged; }
 
   FailedStep step() const { return step_; }
   // Marks the step, unless an inner step has marked it already.

@@ -40,11 +40,16 @@ struct ListFileState {
 // skipped rather than held in memory.
 inline constexpr std::size_t kMaxLineBytes = 1024;
 
+// The longest line a list may have, as system configuration readers bound
+// theirs: anything longer is no list of names, and reading it fails.
+inline constexpr std::size_t kMaxListLineBytes = 1024 * 1024;
+
 // Reads the saved lines. A line ends at CR, and CR LF is one line end; a lone
 // LF is part of the line. Lines after the second are ignored. A missing file
 // is Empty and nothing is created. A zero-byte file is Empty and is deleted
 // (if it cannot be deleted, it is left alone); nothing else is ever deleted.
-// Throws PlatformError when the file exists but cannot be read.
+// Throws PlatformError when the file exists but cannot be read, is not a
+// plain file, or has a line longer than kMaxListLineBytes.
 ListFileState LoadNameList(const NameListFile& file = {});
 
 // Writes the two texts, right-trimmed, each followed by CR LF, so that they

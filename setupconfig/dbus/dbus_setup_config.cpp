@@ -104,20 +104,12 @@ class DBusSetupConfig final : public SetupConfig {
   QString owner_;  // the unique name of the connection that serves the object
 };
 
-// A failure of the bus while the object is being created. The bus's errors for
-// a name that nobody owns or can start mean that the object is not installed.
-[[noreturn]] void ThrowCreationError(const QDBusMessage& error_reply) {
-  const QString name = error_reply.errorName();
-  const bool missing = name == QStringLiteral("org.freedesktop.DBus.Error.ServiceUnknown") ||
-                       name == QStringLiteral("org.freedesktop.DBus.Error.NameHasNoOwner");
-  throw PlatformError(ErrorText(error_reply), {std::nullopt, missing});
-}
-
-QDBusMessage CallBus(const BlockingCaller& caller, const QString& member,
-                     const QList<QVariant>& arguments) {
-  QDBusMessage reply = caller.Send(kBusService, kBusPath, kBusInterface, member, arguments);
-  if (reply.type() != QDBusMessage::ReplyMessage) ThrowCreationError(reply);
-  return reply;
+// A failure of the bus while the object is being created, in the bus's own
+// words. Only the bus's answer that no service file provides the name means
+// that the object is not installed: a service that was started and then went
+// away, or that could not be started, is installed and failed.
+[[noreturn]] void ThrowCreationError(const QDBusMessage& error_reply, bool not_provided = false) {
+  throw PlatformError(ErrorText(error_reply), {std::nullopt, not_provided});
 }
 
 // The unique name of the connection that owns the service name, asking the
@@ -129,8 +121,16 @@ QString UniqueOwner(const BlockingCaller& caller, const QString& service) {
     if (owner.errorName() != QStringLiteral("org.freedesktop.DBus.Error.NameHasNoOwner")) {
       ThrowCreationError(owner);
     }
-    CallBus(caller, QStringLiteral("StartServiceByName"), {service, QVariant::fromValue(0u)});
-    owner = CallBus(caller, get_owner, {service});
+    const QDBusMessage started = caller.Send(kBusService, kBusPath, kBusInterface,
+                                             QStringLiteral("StartServiceByName"),
+                                             {service, QVariant::fromValue(0u)});
+    if (started.type() != QDBusMessage::ReplyMessage) {
+      ThrowCreationError(started, started.errorName() ==
+                                      QStringLiteral("org.freedesktop.DBus.Error.ServiceUnknown"));
+    }
+    // Started, but it may have gone again already.
+    owner = caller.Send(kBusService, kBusPath, kBusInterface, get_owner, {service});
+    if (owner.type() != QDBusMessage::ReplyMessage) ThrowCreationError(owner);
   }
   const QString unique = owner.arguments().value(0).toString();
   if (unique.isEmpty()) {

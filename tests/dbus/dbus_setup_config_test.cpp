@@ -146,6 +146,26 @@ TEST_F(DBusTest, MissingServiceFailsWithTheBusErrorAsAMissingObject) {
   EXPECT_TRUE(error->object_missing());
 }
 
+// A service that is installed but does not stay (it takes the name and gives
+// it up at once, or dies before taking it) is no missing object: creating the
+// object fails with the bus's own text.
+TEST_F(DBusTest, ServiceThatStartsAndGoesAwayFailsWithTheBusErrorNotAsMissing) {
+  const struct {
+    std::string program, error;
+  } cases[] = {
+      {VARNIK_VANISHING_SERVICE, "org.freedesktop.DBus.Error.NameHasNoOwner: "},
+      {"/bin/false", "org.freedesktop.DBus.Error.Spawn.ChildExited: "},
+  };
+  for (const auto& [program, text] : cases) {
+    const StandinBus bus(/*with_standin=*/false, program);
+    const std::optional<PlatformError> error =
+        Caught([&] { CreateDBusSetupConfig(Connect(bus), kSetupConfigProgId); });
+    ASSERT_TRUE(error) << program;
+    EXPECT_THAT(error->what(), HasSubstr(text));
+    EXPECT_FALSE(error->object_missing()) << program;
+  }
+}
+
 // The object is the process that owned the name at creation: once it is
 // gone, calls fail, even with another process owning the name by then.
 TEST_F(DBusTest, CallsNeverReachALaterOwnerOfTheName) {
