@@ -34,8 +34,9 @@ std::u16string StepSentence(FailedStep step, bool may_be_damaged) {
     case FailedStep::ReadList:
       return u"Varnik non \u00E8 riuscito a leggere l'elenco dei nomi salvato (name_start.txt).";
     case FailedStep::SaveList:
-      return std::u16string(u"Il nuovo Name \u00E8 stato applicato, ma Varnik non \u00E8 riuscito "
-                            u"a salvare l'elenco dei nomi (name_start.txt), che ") +
+      return std::u16string(
+                 u"Il nuovo Name \u00E8 stato applicato, ma Varnik non \u00E8 riuscito "
+                 u"a salvare l'elenco dei nomi (name_start.txt), che ") +
              (may_be_damaged ? u"potrebbe essere danneggiato." : u"\u00E8 rimasto com'era.");
     case FailedStep::Unknown:
       break;

@@ -30,8 +30,7 @@ ListFileState LoadNameList(const NameListFile& file) {
     return {};
   }
   try {
-    return ReadListLines([&](std::span<char> buffer) { return list->Read(buffer); },
-                         *file.codec);
+    return ReadListLines([&](std::span<char> buffer) { return list->Read(buffer); }, *file.codec);
   } catch (const ListLineTooLong& too_long) {
     throw PlatformError(file.path + ": " + too_long.what());
   }

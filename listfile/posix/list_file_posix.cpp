@@ -205,8 +205,7 @@ class PosixListFile final : public ListFileReader {
   bool StillEmpty(const std::string& path, struct stat& named) const {
     struct stat open_file {};
     return fstat(fd_.get(), &open_file) == 0 && open_file.st_size == 0 &&
-           lstat(path.c_str(), &named) == 0 && S_ISREG(named.st_mode) &&
-           SameFile(named, open_file);
+           lstat(path.c_str(), &named) == 0 && S_ISREG(named.st_mode) && SameFile(named, open_file);
   }
 
   std::string path_;
@@ -314,7 +313,7 @@ void WriteInPlace(const std::string& path, Descriptor list, std::uint64_t old_si
   while ((error = posix::PosixFallocate(fd, 0, new_size)) == EINTR) {
   }
   if (error == EOPNOTSUPP || error == EINVAL) error = 0;  // nothing to reserve with there
-  bool cut = false;  // bytes beyond the new end are gone
+  bool cut = false;                                       // bytes beyond the new end are gone
   if (error == 0) {
     if (WriteAllAt(fd, bytes) && posix::Ftruncate(fd, new_size) == 0) {
       cut = new_size < static_cast<off_t>(old_size);
@@ -376,7 +375,8 @@ void ReplaceListFile(const std::string& path, std::string_view bytes) {
   PendingFile file(target, has_old ? 0600 : 0666);
   if (file.fd() < 0) {
     const int error = errno;
-    if (write_in_place(error)) return WriteInPlace(path, std::move(list), static_cast<std::uint64_t>(old.st_size), bytes);
+    if (write_in_place(error))
+      return WriteInPlace(path, std::move(list), static_cast<std::uint64_t>(old.st_size), bytes);
     Fail(path, error);
   }
   if (has_old) {
@@ -406,7 +406,8 @@ void ReplaceListFile(const std::string& path, std::string_view bytes) {
     // A folder where only a file's owner may replace it (sticky, as /tmp), or
     // a list that is a mount point of its own (a file bound into a container).
     const int error = errno;
-    if (write_in_place(error)) return WriteInPlace(path, std::move(list), static_cast<std::uint64_t>(old.st_size), bytes);
+    if (write_in_place(error))
+      return WriteInPlace(path, std::move(list), static_cast<std::uint64_t>(old.st_size), bytes);
     Fail(path, error);
   }
 

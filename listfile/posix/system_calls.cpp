@@ -3,8 +3,8 @@
 #include <acl/libacl.h>
 #include <attr/libattr.h>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <stdio.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>

@@ -121,9 +121,9 @@ QString UniqueOwner(const BlockingCaller& caller, const QString& service) {
     if (owner.errorName() != QStringLiteral("org.freedesktop.DBus.Error.NameHasNoOwner")) {
       ThrowCreationError(owner);
     }
-    const QDBusMessage started = caller.Send(kBusService, kBusPath, kBusInterface,
-                                             QStringLiteral("StartServiceByName"),
-                                             {service, QVariant::fromValue(0u)});
+    const QDBusMessage started =
+        caller.Send(kBusService, kBusPath, kBusInterface, QStringLiteral("StartServiceByName"),
+                    {service, QVariant::fromValue(0u)});
     if (started.type() != QDBusMessage::ReplyMessage) {
       ThrowCreationError(started, started.errorName() ==
                                       QStringLiteral("org.freedesktop.DBus.Error.ServiceUnknown"));

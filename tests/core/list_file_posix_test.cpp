@@ -65,7 +65,8 @@ std::string InChild(const std::function<std::string()>& what, bool unprivileged 
       result = "cannot become the user";
     }
     if (result.empty()) result = what();
-    _exit(write(out[1], result.data(), result.size()) == static_cast<ssize_t>(result.size()) ? 0 : 1);
+    _exit(write(out[1], result.data(), result.size()) == static_cast<ssize_t>(result.size()) ? 0
+                                                                                             : 1);
   }
   close(out[1]);
   std::string result;
@@ -137,7 +138,8 @@ void MakeRichList(const fs::path& path, const std::string& bytes) {
 // A mount namespace of the child's own, so that what it mounts goes with it;
 // a reason to skip where it cannot have one.
 std::string PrivateMounts() {
-  if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
+  if (unshare(CLONE_NEWNS) != 0 ||
+      mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
     return std::string("skipped: no mount namespace of its own: ") + std::strerror(errno);
   }
   return "";
@@ -244,30 +246,37 @@ TEST_F(PosixListTest, WhatStandsAtTheListsPlace) {
          ASSERT_EQ(mknod((folder / "device").c_str(), S_IFCHR | 0666, makedev(1, 3)), 0);
          fs::create_symlink("device", list);
        },
-       false, NotPlain("un dispositivo a caratteri") + "; " + NotPlain("un dispositivo a caratteri"),
-       [&] { EXPECT_EQ(fs::status(list).type(), fs::file_type::character); }, {}, true},
+       false,
+       NotPlain("un dispositivo a caratteri") + "; " + NotPlain("un dispositivo a caratteri"),
+       [&] { EXPECT_EQ(fs::status(list).type(), fs::file_type::character); },
+       {},
+       true},
       {"folder", [&] { fs::remove(list), fs::create_directory(list); }, true,
        Says(EISDIR) + "; " + Says(EISDIR), still(fs::file_type::directory)},
       {"read-only list", [&] { chmod(list.c_str(), 0444); }, true, "OLD; " + Says(EACCES),
        as_before},
       {"another's list in the user's folder",
-       [&] { chown(list.c_str(), 0, 0), chmod(list.c_str(), 0644); }, true, "OLD; " + Says(EACCES),
+       [&] { chown(list.c_str(), 0, 0), chmod(list.c_str(), 0644); },
+       true,
+       "OLD; " + Says(EACCES),
        [&] {
          EXPECT_EQ(stat_of(list).st_uid, 0u);
          as_before();
        },
-       {}, true},
+       {},
+       true},
       {"access control list and extended attribute", [&] { MakeRichList(list, kOld); }, true,
        "OLD; ",
        [&] {
          EXPECT_EQ(Acl(list), "user::rw-\nuser:nobody:rw-\ngroup::r--\nmask::rw-\nother::---\n");
          EXPECT_EQ(Attribute(list), "tenuto");
        }},
-      {"read-only folder, empty list, kept", [&] { WriteBytes(list, ""), chmod(folder.c_str(), 0555); },
-       true, "; ", [&] { EXPECT_EQ(ReadBytes(list), kNew); }},
+      {"read-only folder, empty list, kept",
+       [&] { WriteBytes(list, ""), chmod(folder.c_str(), 0555); }, true, "; ",
+       [&] { EXPECT_EQ(ReadBytes(list), kNew); }},
       {"read-only folder, read-only list",
-       [&] { chmod(list.c_str(), 0444), chmod(folder.c_str(), 0555); }, true, "OLD; " + Says(EACCES),
-       as_before},
+       [&] { chmod(list.c_str(), 0444), chmod(folder.c_str(), 0555); }, true,
+       "OLD; " + Says(EACCES), as_before},
       {"read-only folder, file-size limit", [&] { chmod(folder.c_str(), 0555); }, true,
        "OLD; " + Says(EFBIG), as_before,
        []() -> std::string {
@@ -280,12 +289,14 @@ TEST_F(PosixListTest, WhatStandsAtTheListsPlace) {
          chown(folder.c_str(), 0, 0), chmod(folder.c_str(), 01777);
          chown(list.c_str(), 0, 0), chmod(list.c_str(), 0666);
        },
-       true, "OLD; ",
+       true,
+       "OLD; ",
        [&] {
          EXPECT_EQ(ReadBytes(list), kNew);
          EXPECT_EQ(stat_of(list).st_uid, 0u);
        },
-       {}, true},
+       {},
+       true},
       {"a file bound over the list",
        [&] {
          WriteBytes(folder / "bound", "LEGATO\r\n");
@@ -343,13 +354,20 @@ TEST_F(PosixListTest, WhatStandsAtTheListsPlace) {
 TEST_F(PosixListTest, EveryCallOfASaveFailingInTurn) {
   const std::string old = "IL VECCHIO ELENCO\r\nPIU LUNGO\r\n";
   std::map<Call, std::vector<int>> errors = {
-      {Call::Open, {EIO}},        {Call::Create, {ENOSPC, EDQUOT, EIO}},
-      {Call::Chown, {EIO}},       {Call::Chmod, {EIO}},
-      {Call::CopyAcl, {ENOSPC, EIO}}, {Call::CopyAttributes, {ENOSPC, EDQUOT}},
-      {Call::Read, {EIO, EINTR}}, {Call::Write, {ENOSPC, EDQUOT, EIO, EINTR}},
-      {Call::Allocate, {ENOSPC, EDQUOT, EINTR, EOPNOTSUPP}}, {Call::Truncate, {EIO, EINTR}},
-      {Call::Sync, {EIO, ENOSPC, EINTR}}, {Call::Close, {EIO, EDQUOT}},
-      {Call::Link, {ENOSPC, EIO}}, {Call::Rename, {EIO, ENOSPC}},
+      {Call::Open, {EIO}},
+      {Call::Create, {ENOSPC, EDQUOT, EIO}},
+      {Call::Chown, {EIO}},
+      {Call::Chmod, {EIO}},
+      {Call::CopyAcl, {ENOSPC, EIO}},
+      {Call::CopyAttributes, {ENOSPC, EDQUOT}},
+      {Call::Read, {EIO, EINTR}},
+      {Call::Write, {ENOSPC, EDQUOT, EIO, EINTR}},
+      {Call::Allocate, {ENOSPC, EDQUOT, EINTR, EOPNOTSUPP}},
+      {Call::Truncate, {EIO, EINTR}},
+      {Call::Sync, {EIO, ENOSPC, EINTR}},
+      {Call::Close, {EIO, EDQUOT}},
+      {Call::Link, {ENOSPC, EIO}},
+      {Call::Rename, {EIO, ENOSPC}},
   };
   for (const bool in_place : {false, true}) {
     // fails: which calls of the save fail (by their place) and how

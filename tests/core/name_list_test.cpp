@@ -79,8 +79,9 @@ TEST_F(NameListTest, ALineLongerThanTheLimitFailsWithoutReadingFurther) {
     LoadNameList(file_);
     ADD_FAILURE() << "a line past the limit was read";
   } catch (const PlatformError& error) {
-    EXPECT_EQ(error.what(), file_.path + ": la seconda riga \xC3\xA8 pi\xC3\xB9 lunga di 1 MiB (1048576 "
-                                         "byte), il massimo che Varnik legge");
+    EXPECT_EQ(error.what(), file_.path +
+                                ": la seconda riga \xC3\xA8 pi\xC3\xB9 lunga di 1 MiB (1048576 "
+                                "byte), il massimo che Varnik legge");
   }
   std::size_t read = 0;
   const auto endless = [&](std::span<char> buffer) {
