@@ -57,7 +57,8 @@ ListFileState LoadNameList(const NameListFile& file = {});
 // line early, is written as '?', like a character the code page cannot hold.
 // Neither line is checked. The list is replaced whole, as ReplaceListFile
 // (listfile/list_file.h) tells. Throws PlatformError when the list cannot be
-// written; the old list is then left as it was.
+// written; the old list is then left as it was, unless the error's
+// may_be_damaged() says that it may not be.
 void SaveNameList(std::u16string_view text0, std::u16string_view text1,
                   const NameListFile& file = {});
 
