@@ -23,6 +23,7 @@
 #include <iostream>
 #include <map>
 #include <random>
+#include <stdexcept>
 #include <vector>
 
 #include "common/platform_error.h"
@@ -130,13 +131,15 @@ std::string Looks(const fs::path& path, const std::string* bytes = nullptr) {
 }
 
 // A list that has it all: its own bits, an access control list that gives
-// nobody (65534) write access, and an extended attribute.
+// nobody (65534) write access, and an extended attribute (where the file
+// system has them).
 void MakeRichList(const fs::path& path, const std::string& bytes) {
   WriteBytes(path, bytes);
   const acl_t acl = acl_from_text("u::rw-,u:65534:rw-,g::r--,m::rw-,o::---");
-  ASSERT_EQ(acl_set_file(path.c_str(), ACL_TYPE_ACCESS, acl), 0);
+  const bool no_acl = acl_set_file(path.c_str(), ACL_TYPE_ACCESS, acl) != 0;
+  EXPECT_TRUE(!no_acl || errno == ENOTSUP);
   acl_free(acl);
-  ASSERT_EQ(setxattr(path.c_str(), "user.varnik", "tenuto", 6, 0), 0);
+  EXPECT_TRUE(setxattr(path.c_str(), "user.varnik", "tenuto", 6, 0) == 0 || errno == ENOTSUP);
 }
 
 // The folder and the list belong to kUser unless a test gives them away.
@@ -206,7 +209,9 @@ TEST_F(PosixListTest, WhatStandsAtTheListsPlace) {
       {"link to a device",
        [&] {
          fs::remove(list);
-         mknod((folder / "device").c_str(), S_IFCHR | 0666, makedev(1, 3));
+         if (mknod((folder / "device").c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0) {
+           throw std::runtime_error("skipped: no device node can be made here");
+         }
          fs::create_symlink("device", list);
        },
        NotPlain("un dispositivo a caratteri") + "; " + NotPlain("un dispositivo a caratteri"), true,
@@ -253,7 +258,12 @@ TEST_F(PosixListTest, WhatStandsAtTheListsPlace) {
       std::cout << c.what << ": skipped: only root can make it\n";
       continue;
     }
-    c.make();
+    try {
+      c.make();
+    } catch (const std::runtime_error& skip) {
+      std::cout << c.what << ": " << skip.what() << "\n";
+      continue;
+    }
     const fs::path written = folder / c.written;
     Names names = FolderContents(folder);
     const std::string before = Looks(written), saved = Looks(written, &kNew);
