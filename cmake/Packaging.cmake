@@ -30,7 +30,8 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://varnik.it/")
-# Library dependencies found by dpkg-shlibdeps (from dpkg-dev).
+# Library dependencies (Qt, and libacl1 and libattr1 for the list file) found
+# by dpkg-shlibdeps (from dpkg-dev).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # Programs, not their debugging symbols.

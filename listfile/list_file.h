@@ -22,22 +22,24 @@ class ListFileReader {
  public:
   virtual ~ListFileReader() = default;
 
-  // The length in bytes when the file was opened. Anything that is not a
-  // plain file with bytes in it (a FIFO, a device) has length 0.
+  // The length in bytes when the file was opened.
   virtual std::uint64_t Size() const = 0;
 
   // Reads the next bytes into buffer and returns how many; 0 at the end.
   virtual std::size_t Read(std::span<char> buffer) = 0;
 
   // Deletes the file, but only while the path still names this very file, a
-  // plain file (not a link), and it still holds no bytes. When the system
-  // refuses (a folder the user may not write to), the file stays and nothing
-  // is reported.
+  // plain file (not a link), and it still holds no bytes; never a file that
+  // another process puts at the path meanwhile. When the system refuses (a
+  // folder the user may not write to), the file stays and nothing is
+  // reported.
   virtual void DeleteIfEmpty() = 0;
 };
 
 // Opens the list for reading without waiting on anything; nullptr when there
-// is no file at the path.
+// is no file at the path (or at the end of its link). Anything but a plain
+// file there (a FIFO, a socket, a device, a folder) fails, unopened where the
+// system allows.
 std::unique_ptr<ListFileReader> OpenListFile(const std::string& path);
 
 // Puts bytes in the list's place. They go into a new file in the list's own
@@ -46,9 +48,13 @@ std::unique_ptr<ListFileReader> OpenListFile(const std::string& path);
 // the list in one step; a reader sees the old list or the new one, whole. The
 // list keeps its permissions, and its owner and group where the process may
 // set them (on Windows its attributes and access rules); a link to the list
-// is written through and stays a link. Where the folder forbids new files
-// but the list may be written, the list is rewritten in place. On failure the
-// list is as it was and no new file is left behind.
+// is written through and stays a link. Only a plain file, or nothing, is
+// replaced, and only where the process may write the list itself; anything
+// else fails and is left as it is. Where the list cannot be replaced but may
+// be written, it is rewritten in place, with room reserved first and the old
+// bytes put back on a failure. On failure the list is as it was and no new
+// file is left behind, except where a failed rewrite in place could not be
+// undone: the PlatformError's list_may_be_damaged() says so.
 void ReplaceListFile(const std::string& path, std::string_view bytes);
 
 }  // namespace varnik

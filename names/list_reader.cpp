@@ -18,9 +18,11 @@ class LineReader {
   // The bytes up to the next CR (or the end), of which at most kMaxLineBytes
   // are kept; the CR and an LF right after it are consumed. Returns the line
   // as the codec reads it, without trailing spaces, exactly as if the whole
-  // line had been read and trimmed and then cut to the kept length.
-  std::string ReadLine() {
+  // line had been read and trimmed and then cut to the kept length. Throws
+  // ListLineTooLong once the line has passed kMaxListLineBytes.
+  std::string ReadLine(const char* which) {
     std::string kept;
+    std::size_t length = 0;
     bool text_beyond_kept = false;  // a non-space after the kept bytes
     while (Fill()) {
       const char* const begin = buffer_.data() + pos_;
@@ -28,6 +30,12 @@ class LineReader {
       const char* const cr = std::find(begin, end, '\r');
       const std::size_t room = kMaxLineBytes - kept.size();
       const auto line_bytes = static_cast<std::size_t>(cr - begin);
+      length += line_bytes;
+      if (length > kMaxListLineBytes) {
+        throw ListLineTooLong(std::string("la ") + which +
+                              " riga \xC3\xA8 pi\xC3\xB9 lunga di 1 MiB (1048576 byte), il "
+                              "massimo che Varnik legge");
+      }
       const std::size_t take = std::min(room, line_bytes);
       kept.append(begin, take);
       if (!text_beyond_kept) {
@@ -68,9 +76,9 @@ ListFileState ReadListLines(const ListBytes& read, const TextCodec& codec) {
   ListFileState state{ListFileState::Kind::HasContent, std::nullopt, std::nullopt};
   LineReader reader(read);
   if (reader.AtEnd()) return state;
-  state.first = codec.Decode(reader.ReadLine());
+  state.first = codec.Decode(reader.ReadLine("prima"));
   if (reader.AtEnd()) return state;
-  state.second = codec.Decode(reader.ReadLine());
+  state.second = codec.Decode(reader.ReadLine("seconda"));
   return state;
 }
 

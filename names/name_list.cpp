@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "common/platform_error.h"
 #include "listfile/list_file.h"
 #include "names/list_reader.h"
 #include "names/right_trim.h"
@@ -28,7 +29,11 @@ ListFileState LoadNameList(const NameListFile& file) {
     list->DeleteIfEmpty();
     return {};
   }
-  return ReadListLines([&](std::span<char> buffer) { return list->Read(buffer); }, *file.codec);
+  try {
+    return ReadListLines([&](std::span<char> buffer) { return list->Read(buffer); }, *file.codec);
+  } catch (const ListLineTooLong& too_long) {
+    throw PlatformError(file.path + ": " + too_long.what());
+  }
 }
 
 void SaveNameList(std::u16string_view text0, std::u16string_view text1, const NameListFile& file) {

@@ -40,11 +40,16 @@ struct ListFileState {
 // skipped rather than held in memory.
 inline constexpr std::size_t kMaxLineBytes = 1024;
 
+// The longest line a list may have, as system configuration readers bound
+// theirs: anything longer is no list of names, and reading it fails.
+inline constexpr std::size_t kMaxListLineBytes = 1024 * 1024;
+
 // Reads the saved lines. A line ends at CR, and CR LF is one line end; a lone
 // LF is part of the line. Lines after the second are ignored. A missing file
 // is Empty and nothing is created. A zero-byte file is Empty and is deleted
 // (if it cannot be deleted, it is left alone); nothing else is ever deleted.
-// Throws PlatformError when the file exists but cannot be read.
+// Throws PlatformError when the file exists but cannot be read, is not a
+// plain file, or has a line longer than kMaxListLineBytes.
 ListFileState LoadNameList(const NameListFile& file = {});
 
 // Writes the two texts, right-trimmed, each followed by CR LF, so that they
@@ -52,7 +57,8 @@ ListFileState LoadNameList(const NameListFile& file = {});
 // line early, is written as '?', like a character the code page cannot hold.
 // Neither line is checked. The list is replaced whole, as ReplaceListFile
 // (listfile/list_file.h) tells. Throws PlatformError when the list cannot be
-// written; the old list is then left as it was.
+// written; the old list is then left as it was, unless the error's
+// list_may_be_damaged() says that it may not be.
 void SaveNameList(std::u16string_view text0, std::u16string_view text1,
                   const NameListFile& file = {});
 

@@ -205,13 +205,14 @@ class DBusSetupConfig final : public SetupConfig {
   QString owner_;  // the unique name of the connection that serves the object
 };
 
-// A failure of the bus while the object is being created. The bus's errors for
-// a name that nobody owns or can start mean that the object is not installed.
+// A failure of the bus while the object is being created, in the bus's own
+// words. Only the bus's answer that no service file provides the name means
+// that the object is not installed: a service that was started and then went
+// away, or that could not be started, is installed and failed.
 [[noreturn]] void ThrowCreationError(const QDBusMessage& error_reply) {
-  const QString name = error_reply.errorName();
-  const bool missing = name == QStringLiteral("org.freedesktop.DBus.Error.ServiceUnknown") ||
-                       name == QStringLiteral("org.freedesktop.DBus.Error.NameHasNoOwner");
-  throw PlatformError(ErrorText(error_reply), {std::nullopt, missing});
+  const bool not_provided =
+      error_reply.errorName() == QStringLiteral("org.freedesktop.DBus.Error.ServiceUnknown");
+  throw PlatformError(ErrorText(error_reply), {std::nullopt, not_provided});
 }
 
 QDBusMessage CallBus(const WaitedCaller& caller, const QString& member,
@@ -229,10 +230,14 @@ QString UniqueOwner(const WaitedCaller& caller, const QString& service) {
   QDBusMessage owner =
       caller.Send(ObjectCall::Create, kBusService, kBusPath, kBusInterface, get_owner, {service});
   if (owner.type() != QDBusMessage::ReplyMessage) {
+    // Nobody owns the name: the only answer here that is not a failure.
     if (owner.errorName() != QStringLiteral("org.freedesktop.DBus.Error.NameHasNoOwner")) {
       ThrowCreationError(owner);
     }
+    // ServiceUnknown here: no service file provides the name.
     CallBus(caller, QStringLiteral("StartServiceByName"), {service, QVariant::fromValue(0u)});
+    // Started, but it may have gone again already: NameHasNoOwner now is a
+    // failure of an installed service, not a missing one.
     owner = CallBus(caller, get_owner, {service});
   }
   const QString unique = owner.arguments().value(0).toString();

@@ -22,9 +22,10 @@ namespace varnik {
 // abandoned (its answer, should one come, is dropped) and the error goes on.
 // A call whose callee leaves the bus fails at once with the bus's own error.
 // Throws PlatformError with the bus's "<error name>: <error message>" on any
-// failure, and for a program id with no known address on the bus; when the
-// bus says at creation that nobody owns or can start the name, the error's
-// object_missing() is true.
+// failure, and for a program id with no known address on the bus; only when
+// the bus says at creation that no service file provides the name is the
+// error's object_missing() true (a service that starts and goes away again is
+// a failure like any other).
 std::unique_ptr<SetupConfig> CreateDBusSetupConfig(const QDBusConnection& bus,
                                                    std::u16string_view prog_id,
                                                    ObjectWaiter& waiter);

@@ -1,12 +1,18 @@
-// The list file on POSIX systems, where only their own means can show it: a
-// file-size limit, a user without root's power to ignore permissions, owners,
-// links and FIFOs, and saves in other processes, killed at any moment or two
-// at once beside a reader, that each leave one whole list.
+// The list file on POSIX systems, where only their own means can show it:
+// whatever may stand at the list's place, a user without root's power to
+// ignore permissions, mount namespaces, every system call of a save failing
+// in turn, and saves in other processes, racing start-up, killed at any
+// moment or two at once beside a reader, that each leave one whole list.
+#include <acl/libacl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -14,10 +20,14 @@
 #include <csignal>
 #include <cstring>
 #include <functional>
+#include <iostream>
+#include <map>
 #include <random>
+#include <stdexcept>
 #include <vector>
 
 #include "common/platform_error.h"
+#include "listfile/posix/system_calls.h"
 #include "names/name_list.h"
 #include "tests/support/temp_dir.h"
 
@@ -25,155 +35,340 @@ namespace varnik {
 namespace {
 
 namespace fs = std::filesystem;
+using posix::Call;
 using test::ReadBytes;
 using test::WriteBytes;
 using Names = std::vector<std::string>;
 
 // Who the checks run as: root runs them as nobody, anyone else as themselves,
 // so only permissions decide what they may do.
-const uid_t kUser = geteuid() == 0 ? 65534 : geteuid();
-const gid_t kGroup = geteuid() == 0 ? 65534 : getegid();
+const bool kRoot = geteuid() == 0;
+const uid_t kUser = kRoot ? 65534 : geteuid();
+const gid_t kGroup = kRoot ? 65534 : getegid();
+const std::string kOld = "OLD\r\n\r\n", kNew = "A\r\nB\r\n";
+const char kDamaged[] = " [may be damaged]";
 
-// Runs check in a child process, as kUser when unprivileged, and returns its
-// result (0 for success), or 102 when the child does not end by itself
-// within ten seconds.
-int InChild(const std::function<int()>& check, bool unprivileged = false) {
+// Runs before (as the runner), then what (as kUser when unprivileged) in a
+// child process and returns what gives, or before's reason not to go on. A
+// child that does not end by itself in ten seconds is ended by its alarm.
+std::string InChild(const std::function<std::string()>& what, bool unprivileged = false,
+                    const std::function<std::string()>& before = {}) {
+  int out[2];
+  if (pipe(out) != 0) return "no pipe";
   const pid_t child = fork();
   if (child == 0) {
+    close(out[0]);
     alarm(10);
-    if (unprivileged && geteuid() == 0 && (setgid(kGroup) != 0 || setuid(kUser) != 0)) _exit(100);
-    try {
-      _exit(check());
-    } catch (...) {
-      _exit(101);
+    std::string result = before ? before() : "";
+    if (result.empty() && unprivileged && kRoot && (setgid(kGroup) != 0 || setuid(kUser) != 0)) {
+      result = "cannot become the user";
     }
+    if (result.empty()) result = what();
+    _exit(write(out[1], result.data(), result.size()) == static_cast<ssize_t>(result.size()) ? 0
+                                                                                             : 1);
   }
+  close(out[1]);
+  std::string result;
+  char buffer[4096];
+  for (ssize_t got; (got = read(out[0], buffer, sizeof buffer)) > 0;) {
+    result.append(buffer, static_cast<std::size_t>(got));
+  }
+  close(out[0]);
   int status = 0;
   waitpid(child, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 102;
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? result : "the child did not end by itself";
 }
 
-// 0 when action fails with exactly the list's path and the system's text for
-// error.
-int FailsWith(int error, const NameListFile& file, const std::function<void()>& action) {
+// "" when action succeeds, else the failure's text, marked when it says the
+// list may be damaged.
+std::string Outcome(const std::function<void()>& action) {
   try {
     action();
   } catch (const PlatformError& failure) {
-    return failure.what() == file.path + ": " + std::strerror(error) ? 0 : 2;
+    return failure.what() + std::string(failure.list_may_be_damaged() ? kDamaged : "");
   }
-  return 1;
+  return "";
 }
 
+// What loading then saving give: the first line loaded ("" for none) or the
+// failure's text, "; ", the save's outcome.
+std::string LoadAndSave(const NameListFile& file) {
+  std::string loaded;
+  const std::string load = Outcome([&] {
+    const ListFileState state = LoadNameList(file);
+    for (const char16_t c : state.first.value_or(u"")) loaded.push_back(static_cast<char>(c));
+  });
+  return (load.empty() ? loaded : load) + "; " + Outcome([&] { SaveNameList(u"A", u"B", file); });
+}
+
+// What a folder holds, its subfolders' too, by relative paths.
 Names FolderContents(const fs::path& folder) {
   Names names;
-  for (const auto& entry : fs::directory_iterator(folder)) {
-    names.push_back(entry.path().filename().string());
+  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+    names.push_back(entry.path().lexically_relative(folder).string());
   }
   std::sort(names.begin(), names.end());
   return names;
+}
+
+// All there is to a file, through any link: its type and bits, owner and
+// group, and for a plain file its bytes (or the bytes given), access control
+// list and extended attribute.
+std::string Looks(const fs::path& path, const std::string* bytes = nullptr) {
+  struct stat status {};
+  if (stat(path.c_str(), &status) != 0) return "nothing";
+  std::string looks = std::to_string(status.st_mode) + " " + std::to_string(status.st_uid) + ":" +
+                      std::to_string(status.st_gid);
+  if (!S_ISREG(status.st_mode)) return looks;
+  const acl_t acl = acl_get_file(path.c_str(), ACL_TYPE_ACCESS);
+  char* text = acl ? acl_to_text(acl, nullptr) : nullptr;
+  char value[64] = {};
+  getxattr(path.c_str(), "user.varnik", value, sizeof value - 1);
+  looks += " " + (bytes ? *bytes : ReadBytes(path)) + " " + (text ? text : "") + " " + value;
+  acl_free(text);
+  acl_free(acl);
+  return looks;
+}
+
+// A list that has it all: its own bits, an access control list that gives
+// nobody (65534) write access, and an extended attribute (where the file
+// system has them).
+void MakeRichList(const fs::path& path, const std::string& bytes) {
+  WriteBytes(path, bytes);
+  const acl_t acl = acl_from_text("u::rw-,u:65534:rw-,g::r--,m::rw-,o::---");
+  const bool no_acl = acl_set_file(path.c_str(), ACL_TYPE_ACCESS, acl) != 0;
+  EXPECT_TRUE(!no_acl || errno == ENOTSUP);
+  acl_free(acl);
+  EXPECT_TRUE(setxattr(path.c_str(), "user.varnik", "tenuto", 6, 0) == 0 || errno == ENOTSUP);
 }
 
 // The folder and the list belong to kUser unless a test gives them away.
 class PosixListTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    WriteBytes(file_.path, "OLD\r\n\r\n");
+    WriteBytes(file_.path, kOld);
     ASSERT_EQ(chown(dir_.path().c_str(), kUser, kGroup), 0);
     ASSERT_EQ(chown(file_.path.c_str(), kUser, kGroup), 0);
   }
+  void TearDown() override { posix::SetCallHook({}); }
   void ExpectOnlyTheList() const {
     EXPECT_EQ(FolderContents(dir_.path()), Names{kNameListFileName});
   }
+  std::string Says(int error) const { return file_.path + ": " + std::strerror(error); }
+  std::string NotPlain(const std::string& what) const {
+    return file_.path + ": non \xC3\xA8 un file ordinario ma " + what +
+           "; Varnik legge e sostituisce solo un file ordinario";
+  }
 
   test::TempDir dir_;
-  NameListFile file_{test::Utf8(dir_.path() / kNameListFileName)};
+  fs::path list_ = dir_.path() / kNameListFileName;
+  NameListFile file_{test::Utf8(list_)};
 };
 
-TEST_F(PosixListTest, FailedWriteLeavesTheOldListExactlyAsItWas) {
-  EXPECT_EQ(InChild([&] {
-              std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit then fails with EFBIG
-              const rlimit limit{3, 3};
-              setrlimit(RLIMIT_FSIZE, &limit);
-              return FailsWith(EFBIG, file_, [&] { SaveNameList(u"NEW", u"NEW-2", file_); });
-            }),
-            0);
-  EXPECT_EQ(ReadBytes(file_.path), "OLD\r\n\r\n");
-  ExpectOnlyTheList();
-}
-
-// An empty list that cannot be deleted is no list, and no failure.
-TEST_F(PosixListTest, StartUpNeedsNoWritableFolder) {
-  WriteBytes(file_.path, "");
-  chmod(dir_.path().c_str(), 0555);
-  EXPECT_EQ(
-      InChild([&] { return LoadNameList(file_).kind == ListFileState::Kind::Empty ? 0 : 1; }, true),
-      0);
-  ExpectOnlyTheList();
-}
-
-// A folder the user may not create files in, or where only a file's owner
-// may replace it: the list is rewritten in place when the user may write it.
-TEST_F(PosixListTest, SavesInPlaceWhereOnlyTheListMayBeWritten) {
+// Start-up, then a save, with each thing that may stand at the list's place.
+// Only a plain file is read or replaced, as the user may write it, with all
+// that belongs to it; nothing else is read, written or replaced, nothing
+// planted beside it is opened, and no stray file stays.
+TEST_F(PosixListTest, WhatStandsAtTheListsPlace) {
+  const fs::path list = list_, folder = dir_.path();
+  const auto in_namespace = [](const std::function<bool()>& mount_it) {
+    return [mount_it]() -> std::string {
+      if (unshare(CLONE_NEWNS) != 0 ||
+          mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 || !mount_it()) {
+        return std::string("skipped: cannot mount: ") + std::strerror(errno);
+      }
+      return "";
+    };
+  };
   const struct {
-    mode_t folder, list;
-    bool others;  // folder and list belong to the tests' runner, another user when root
-    int error;    // 0 when the save succeeds
+    std::string what;
+    std::function<void()> make;  // as the runner, on top of SetUp's list
+    std::string outcome;         // as LoadAndSave gives it, run as kUser unless by_root
+    bool by_root = false;        // the case needs root (and runs as root unless as_user)
+    bool as_user = true;
+    std::function<std::string()> in_child = {};  // as the runner, in the child first
+    fs::path written = kNameListFileName;        // where a save's bytes go
   } cases[] = {
-      {0555, 0444, false, EACCES},  // read-only folder, read-only list
-      {0555, 0644, false, 0},       // read-only folder, writable list
-      {01777, 0666, true, 0},       // sticky folder, another's writable list
+      {"plain file, with a FIFO planted under an old temporary name",
+       [&] { chmod(list.c_str(), 0640), mkfifo((folder / "name_start.txt.tmp").c_str(), 0666); },
+       "OLD; "},
+      {"relative link into another folder",
+       [&] {
+         fs::create_directory(folder / "real");
+         fs::rename(list, folder / "real/list.txt");
+         fs::create_symlink("real/list.txt", list);
+         chown((folder / "real/list.txt").c_str(), kUser, kRoot ? 4242 : kGroup);
+         chmod((folder / "real/list.txt").c_str(), 0640);
+       },
+       "OLD; ", false, false},
+      {"dangling link", [&] { fs::remove(list), fs::create_symlink("missing.txt", list); }, "; "},
+      {"FIFO", [&] { fs::remove(list), mkfifo(list.c_str(), 0666); },
+       NotPlain("una pipe con nome (FIFO)") + "; " + NotPlain("una pipe con nome (FIFO)")},
+      {"socket", [&] { fs::remove(list), mknod(list.c_str(), S_IFSOCK | 0666, 0); },
+       NotPlain("un socket") + "; " + NotPlain("un socket")},
+      {"link to a device",
+       [&] {
+         fs::remove(list);
+         if (mknod((folder / "device").c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0) {
+           throw std::runtime_error("skipped: no device node can be made here");
+         }
+         fs::create_symlink("device", list);
+       },
+       NotPlain("un dispositivo a caratteri") + "; " + NotPlain("un dispositivo a caratteri"), true,
+       false},
+      {"folder", [&] { fs::remove(list), fs::create_directory(list); },
+       Says(EISDIR) + "; " + Says(EISDIR)},
+      {"read-only list", [&] { chmod(list.c_str(), 0444); }, "OLD; " + Says(EACCES)},
+      {"another's list in the user's folder", [&] { chown(list.c_str(), 0, 0); },
+       "OLD; " + Says(EACCES), true},
+      {"access control list and extended attribute", [&] { MakeRichList(list, kOld); }, "OLD; "},
+      {"read-only folder, empty list, kept",
+       [&] { WriteBytes(list, ""), chmod(folder.c_str(), 0555); }, "; "},
+      {"read-only folder, file-size limit", [&] { chmod(folder.c_str(), 0555); },
+       "OLD; " + Says(EFBIG), false, true,
+       []() -> std::string {
+         std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit then fails with EFBIG
+         const rlimit limit{3, 3};
+         return setrlimit(RLIMIT_FSIZE, &limit) == 0 ? "" : "no limit";
+       }},
+      {"sticky folder, another's writable list",
+       [&] {
+         chown(folder.c_str(), 0, 0), chmod(folder.c_str(), 01777);
+         chown(list.c_str(), 0, 0), chmod(list.c_str(), 0666);
+       },
+       "OLD; ", true},
+      {"a file bound over the list",
+       [&] {
+         WriteBytes(folder / "bound", "LEGATO\r\n");
+         chown((folder / "bound").c_str(), kUser, kGroup);
+       },
+       "LEGATO; ", true, true, in_namespace([&] {
+         return mount((folder / "bound").c_str(), list.c_str(), nullptr, MS_BIND, nullptr) == 0;
+       }),
+       "bound"},
+      {"no /proc", [] {}, "OLD; ", true, true,
+       in_namespace([] { return mount("none", "/proc", "tmpfs", 0, nullptr) == 0; })},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.folder);
-    chmod(file_.path.c_str(), 0644);
-    WriteBytes(file_.path, "OLD\r\n\r\n");
-    if (c.others) {
-      ASSERT_EQ(chown(dir_.path().c_str(), geteuid(), getegid()), 0);
-      ASSERT_EQ(chown(file_.path.c_str(), geteuid(), getegid()), 0);
+    SCOPED_TRACE(c.what);
+    chmod(folder.c_str(), 0755);
+    for (const std::string& name : FolderContents(folder)) fs::remove_all(folder / name);
+    SetUp();
+    if (c.by_root && !kRoot) {
+      std::cout << c.what << ": skipped: only root can make it\n";
+      continue;
     }
-    chmod(file_.path.c_str(), c.list);
-    chmod(dir_.path().c_str(), c.folder);
-    const auto save = [&] { SaveNameList(u"A", u"B", file_); };
-    EXPECT_EQ(
-        InChild([&] { return c.error != 0 ? FailsWith(c.error, file_, save) : (save(), 0); }, true),
-        0);
-    EXPECT_EQ(ReadBytes(file_.path), c.error != 0 ? "OLD\r\n\r\n" : "A\r\nB\r\n");
-    ExpectOnlyTheList();
+    try {
+      c.make();
+    } catch (const std::runtime_error& skip) {
+      std::cout << c.what << ": " << skip.what() << "\n";
+      continue;
+    }
+    const fs::path written = folder / c.written;
+    Names names = FolderContents(folder);
+    const std::string before = Looks(written), saved = Looks(written, &kNew);
+    const std::string outcome = InChild([&] { return LoadAndSave(file_); }, c.as_user, c.in_child);
+    if (outcome.starts_with("skipped: ")) {
+      std::cout << c.what << ": " << outcome << "\n";
+      continue;
+    }
+    EXPECT_EQ(outcome, c.outcome);
+    const bool save_failed = !outcome.ends_with("; ");
+    if (before != "nothing") {
+      EXPECT_EQ(Looks(written), save_failed ? before : saved);
+    } else if (!save_failed) {
+      EXPECT_EQ(ReadBytes(written), kNew);
+      names.push_back(fs::read_symlink(written));
+      std::sort(names.begin(), names.end());
+    }
+    chmod(folder.c_str(), 0755);
+    EXPECT_EQ(FolderContents(folder), names);
   }
 }
 
-TEST_F(PosixListTest, ListKeepsPermissionsOwnerGroupAndLink) {
-  // The list sits in a folder of its own, reached through a relative link.
-  const fs::path real = dir_.path() / "real";
-  fs::create_directory(real);
-  fs::rename(file_.path, real / "list.txt");
-  fs::create_symlink("real/list.txt", file_.path);
-  // Only root may give a file away; anyone else keeps their own.
-  const gid_t group = geteuid() == 0 ? 4242 : getegid();
-  ASSERT_EQ(chown((real / "list.txt").c_str(), kUser, group), 0);
-  ASSERT_EQ(chmod((real / "list.txt").c_str(), 0640), 0);
-
-  SaveNameList(u"A", u"B", file_);
-  EXPECT_EQ(fs::read_symlink(file_.path), "real/list.txt");
-  EXPECT_EQ(ReadBytes(real / "list.txt"), "A\r\nB\r\n");
-  struct stat saved {};
-  ASSERT_EQ(stat((real / "list.txt").c_str(), &saved), 0);
-  EXPECT_EQ(saved.st_mode & 07777, 0640u);
-  EXPECT_EQ(saved.st_uid, kUser);
-  EXPECT_EQ(saved.st_gid, group);
-  EXPECT_EQ(FolderContents(real), Names{"list.txt"});
-  EXPECT_EQ(FolderContents(dir_.path()), (Names{kNameListFileName, "real"}));
+// Each system call of a save fails in turn, with the errors it meets in
+// practice, both where the list is replaced and where it is rewritten in
+// place (its rename refused with EBUSY, as for a file bound over the list).
+// The list is always the old one or the new one, whole, with all that
+// belongs to it; no stray file stays; the failure gives the system's text
+// and says the list is as it was only when it is.
+TEST_F(PosixListTest, EveryCallOfASaveFailingInTurn) {
+  const std::string old = "IL VECCHIO ELENCO\r\nPIU LUNGO\r\n";
+  // clang-format off
+  std::map<Call, std::vector<int>> errors = {
+      {Call::Open, {EIO}}, {Call::Create, {ENOSPC, EDQUOT, EIO}}, {Call::Chown, {EIO}},
+      {Call::Chmod, {EIO}}, {Call::CopyAcl, {ENOSPC, EIO}}, {Call::CopyAttributes, {ENOSPC, EDQUOT}},
+      {Call::Read, {EIO, EINTR}}, {Call::Write, {ENOSPC, EDQUOT, EIO, EINTR}},
+      {Call::Allocate, {ENOSPC, EDQUOT, EINTR, EOPNOTSUPP}}, {Call::Truncate, {EIO, EINTR}},
+      {Call::Sync, {EIO, ENOSPC, EINTR}}, {Call::Close, {EIO, EDQUOT}},
+      {Call::Link, {ENOSPC, EIO}}, {Call::Rename, {EIO, ENOSPC}}};
+  // clang-format on
+  for (const bool in_place : {false, true}) {
+    // fails: which calls of the save fail (by their place) and how
+    const auto save = [&](const std::map<std::size_t, int>& fails) {
+      MakeRichList(list_, old);
+      std::size_t count = 0;
+      std::vector<Call> calls;
+      posix::SetCallHook([&](Call call) {
+        calls.push_back(call);
+        const auto fail = fails.find(count++);
+        if (fail != fails.end()) return fail->second;
+        return in_place && call == Call::Rename ? EBUSY : 0;
+      });
+      const std::string outcome = Outcome([&] { SaveNameList(u"A", u"B", file_); });
+      posix::SetCallHook({});
+      return std::pair(outcome, calls);
+    };
+    const std::vector<Call> calls = save({}).second;
+    const std::string saved = Looks(list_), kept = Looks(list_, &old);
+    ASSERT_EQ(ReadBytes(list_), kNew);
+    for (std::size_t at = 0; at < calls.size(); ++at) {
+      for (const int error : errors[calls[at]]) {
+        SCOPED_TRACE(std::string(in_place ? "in place, " : "") + "call " + std::to_string(at) +
+                     ": " + std::strerror(error));
+        const std::string outcome = save({{at, error}}).first;
+        const std::string looks = Looks(list_);
+        EXPECT_TRUE(outcome.empty() || outcome.starts_with(Says(error))) << outcome;
+        // Only a save that went through, or one that says so, may leave the new list.
+        const bool new_allowed = outcome.empty() || outcome.ends_with(kDamaged);
+        EXPECT_TRUE(looks == (outcome.empty() ? saved : kept) || (new_allowed && looks == saved));
+        ExpectOnlyTheList();
+      }
+    }
+    if (!in_place) continue;
+    // The rewrite fails once the new bytes are in, and so does putting the old
+    // ones back: the list is torn, and the failure says it may be.
+    const auto truncate = static_cast<std::size_t>(
+        std::find(calls.begin(), calls.end(), Call::Truncate) - calls.begin());
+    std::map<std::size_t, int> fails{{truncate, EIO}};
+    for (std::size_t at = truncate + 1; at < truncate + 10; ++at) fails[at] = EIO;
+    EXPECT_EQ(save(fails).first, Says(EIO) + kDamaged);
+    EXPECT_NE(ReadBytes(list_), old);
+  }
 }
 
-// Others who may write to the folder plant a FIFO under the name the save
-// used to write first: a save that opened it would wait, fail or take it
-// away; nothing outside the list may change.
-TEST_F(PosixListTest, WhatOthersPlantBesideTheListIsLeftAlone) {
-  const fs::path planted = dir_.path() / "name_start.txt.tmp";
-  ASSERT_EQ(mkfifo(planted.c_str(), 0666), 0);
-  EXPECT_EQ(InChild([&] { return SaveNameList(u"A", u"B", file_), 0; }), 0);
-  EXPECT_EQ(ReadBytes(file_.path), "A\r\nB\r\n");
-  EXPECT_EQ(fs::symlink_status(planted).type(), fs::file_type::fifo);
+// Other copies' saves landing before each step of start-up's removal of an
+// empty list, from any step on: none of them is what is removed.
+TEST_F(PosixListTest, StartUpRemovesOnlyTheEmptyListItOpened) {
+  for (std::size_t at = 0;; ++at) {
+    SCOPED_TRACE(at);
+    WriteBytes(list_, "");
+    std::size_t count = 0;
+    std::string landed;  // the last list saved
+    posix::SetCallHook([&](Call) {
+      if (count++ >= at) {
+        landed = "ALTRO " + std::to_string(count) + "\r\n";
+        WriteBytes(dir_.path() / "other", landed);
+        std::rename((dir_.path() / "other").c_str(), list_.c_str());
+      }
+      return 0;
+    });
+    LoadNameList(file_);
+    posix::SetCallHook({});
+    if (landed.empty()) break;
+    EXPECT_EQ(ReadBytes(list_), landed);
+    ExpectOnlyTheList();
+  }
 }
 
 // Two child processes save two lists in turn in one folder, telling the

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "common/platform_error.h"
+#include "names/list_reader.h"
 #include "names/name_list.h"
 #include "tests/support/temp_dir.h"
 
@@ -65,6 +67,29 @@ TEST_F(NameListTest, ReadsTheFirstTwoLinesEndedByCrAndTrimmedAtTheEnd) {
     EXPECT_EQ(state.first, c.first) << c.bytes.substr(0, 40);
     EXPECT_EQ(state.second, c.second) << c.bytes.substr(0, 40);
   }
+}
+
+// A line longer than the limit fails the reading, saying which, as soon as
+// the limit is passed: an endless line is not read to its end.
+TEST_F(NameListTest, ALineLongerThanTheLimitFailsWithoutReadingFurther) {
+  WriteBytes(list_, "A\r\n" + std::string(kMaxListLineBytes + 1, 'B') + "\r\n");
+  std::string text;
+  try {
+    LoadNameList(file_);
+  } catch (const PlatformError& error) {
+    text = error.what();
+  }
+  EXPECT_EQ(text, file_.path +
+                      ": la seconda riga \xC3\xA8 pi\xC3\xB9 lunga di 1 MiB (1048576 byte), "
+                      "il massimo che Varnik legge");
+  std::size_t read = 0;
+  const auto endless = [&](std::span<char> buffer) {
+    std::fill(buffer.begin(), buffer.end(), 'x');
+    read += buffer.size();
+    return buffer.size();
+  };
+  EXPECT_THROW(ReadListLines(endless, Windows1252()), ListLineTooLong);
+  EXPECT_LE(read, kMaxListLineBytes + 64 * 1024);
 }
 
 // A missing list and an empty one both count as no list; only the empty one

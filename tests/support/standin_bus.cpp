@@ -3,11 +3,17 @@
 #include <stdexcept>
 
 namespace varnik::test {
-StandinBus::StandinBus(bool with_standin) {
+StandinBus::StandinBus(bool with_standin, const std::string& service_program) {
   // The standard session bus, whose activatable services come first from
   // XDG_DATA_HOME: the build tree's share folder, or one with none. The
   // stand-in inherits the daemon's environment, and with it the state folder.
   std::filesystem::create_directories(Folder());
+  if (!service_program.empty()) {
+    const std::filesystem::path services = dir_.path() / "dbus-1" / "services";
+    std::filesystem::create_directories(services);
+    WriteBytes(services / "VeruVeve.SetupConfig.service",
+               "[D-BUS Service]\nName=VeruVeve.SetupConfig\nExec=" + service_program + "\n");
+  }
   const QString dir = QString::fromStdString(Utf8(dir_.path()));
   QProcessEnvironment environment = Environment();
   environment.insert(QStringLiteral("XDG_DATA_HOME"),

@@ -12,11 +12,12 @@ namespace varnik::test {
 // stand-in for "VeruVeve.SetupConfig" is started on demand, from the build
 // tree, with a state folder of the test's own, and access to that folder.
 // Strings are UTF-8. Without the stand-in, the bus starts only what this
-// machine has installed. The daemon is killed, and waited for, when the object
-// goes; the stand-in quits with its bus.
+// machine has installed, or, given a program, that program as the service of
+// "VeruVeve.SetupConfig". The daemon is killed, and waited for, when the
+// object goes; the stand-in quits with its bus.
 class StandinBus {
  public:
-  explicit StandinBus(bool with_standin = true);
+  explicit StandinBus(bool with_standin = true, const std::string& service_program = {});
   ~StandinBus();
 
   // The address clients connect to, e.g. "unix:path=/tmp/...,guid=...".
