@@ -17,8 +17,10 @@ foreach(package IN LISTS CPACK_PACKAGE_FILES)
     endif()
   endif()
 endforeach()
-list(GET CPACK_PACKAGE_FILES 0 first)
-get_filename_component(DIR ${first} DIRECTORY)
+# The packages are still in CPack's own folder; they go into
+# CPACK_PACKAGE_DIRECTORY next.
+set(DIR ${CPACK_PACKAGE_DIRECTORY})
+set(PATHS ${CPACK_PACKAGE_FILES})
 set(FILES ${CPACK_VARNIK_CHECKSUMMED})
 if(NOT FILES)
   foreach(package IN LISTS CPACK_PACKAGE_FILES)
