@@ -71,4 +71,10 @@ Installed, it is started by the session bus of every user on the machine
 whenever the real object is not running. It gives the name up to the real
 object when that starts, and quits after five minutes without a call.")
 
+# The packages carry the time of the last commit (SOURCE_DATE_EPOCH), and
+# SHA256SUMS for both is written beside them.
+set(CPACK_VARNIK_SOURCE_DIR ${PROJECT_SOURCE_DIR})
+set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/CPackProjectConfig.cmake)
+set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/CPackPostBuild.cmake)
+
 include(CPack)

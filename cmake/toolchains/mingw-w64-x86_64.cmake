@@ -15,9 +15,11 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 # Every program and DLL is one self-contained file: the C++ runtime, libgcc and
-# winpthread are linked in, so only Windows' own DLLs are imported.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -Wl,--gc-sections")
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -Wl,--gc-sections")
+# winpthread are linked in, so only Windows' own DLLs are imported. The link
+# time is left out of the PE header (the packages' copies get the time of the
+# last commit when they are stripped), so a link gives the same bytes each time.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -Wl,--gc-sections -Wl,--no-insert-timestamp")
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -Wl,--gc-sections -Wl,--no-insert-timestamp")
 # Each function and datum in a section of its own, so the linker leaves out
 # whatever of the runtime and the program nothing calls.
 set(CMAKE_CXX_FLAGS_INIT "-ffunction-sections -fdata-sections")
