@@ -76,7 +76,10 @@ def windows_environment(build, work, display_name):
                  env=dict(os.environ, DISPLAY=display_name))
     subprocess.run([wine_run, "--prefix", prefix, "--stop"], **quiet)
     shutil.rmtree(prefix, ignore_errors=True)
-    subprocess.run([wine_run, "--prefix", prefix, "--boot"], check=True, **quiet)
+    if subprocess.run([wine_run, "--prefix", prefix, "--boot"], **quiet).returncode != 0:
+        # A server of the prefix just removed may still be going away: once more.
+        subprocess.run([wine_run, "--prefix", prefix, "--stop"], **quiet)
+        subprocess.run([wine_run, "--prefix", prefix, "--boot"], check=True, **quiet)
     subprocess.run([wine_run, "--prefix", prefix, "regsvr32", "/s",
                     f"Z:{build / 'bin' / 'varnik_standin.dll'}"], check=True, **quiet)
     # What scripts/wine-run sets, without a shell between the clock and Wine.
