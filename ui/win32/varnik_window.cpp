@@ -16,6 +16,9 @@ namespace {
 constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr DWORD kWindowExStyle = WS_EX_CONTROLPARENT;
 
+// A push button that tells the form when it gets the focus.
+constexpr DWORD kButtonStyle = BS_PUSHBUTTON | BS_NOTIFY;
+
 // The hidden labels are never addressed by their identifier.
 constexpr int kHiddenLabelId = -1;
 
@@ -88,8 +91,9 @@ void VarnikWindow::CreateControls() {
                  control.id, control.text);
       SendMessageW(entry, EM_SETLIMITTEXT, kEntryMaxLength, 0);
     } else {
+      // BS_NOTIFY: the button says when it gets the focus (FollowFocus).
       const HWND button =
-          create(L"BUTTON", 0, WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, control.id, control.text);
+          create(L"BUTTON", 0, WS_VISIBLE | WS_TABSTOP | kButtonStyle, control.id, control.text);
       names_.Set(button, control.accessible_name);
     }
   }
@@ -187,7 +191,26 @@ void VarnikWindow::CloseWindow() {
   if (window_ != nullptr) DestroyWindow(window_);
 }
 
-void VarnikWindow::OnCommand(int id, int code) {
+void VarnikWindow::FollowFocus(HWND focus) {
+  // Only a button may be the default: in a line, Enter presses nothing.
+  default_button_ = nullptr;
+  for (const ControlLayout& control : kFormControls) {
+    if (control.kind != ControlLayout::Kind::Button) continue;
+    const HWND button = GetDlgItem(window_, control.id);
+    const bool is_default = button == focus;
+    if (is_default) default_button_ = button;
+    const bool was_default = (GetWindowLongW(button, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
+    if (is_default != was_default) {
+      SendMessageW(button, BM_SETSTYLE, kButtonStyle | (is_default ? BS_DEFPUSHBUTTON : 0), TRUE);
+    }
+  }
+}
+
+void VarnikWindow::OnCommand(int id, int code, HWND control) {
+  if (code == BN_SETFOCUS || code == EN_SETFOCUS) {
+    FollowFocus(control);
+    return;
+  }
   if (code != BN_CLICKED) return;
   // IDOK and IDCANCEL, which the dialog manager sends for Enter and Esc, match
   // no control and do nothing.
@@ -212,8 +235,13 @@ LRESULT CALLBACK VarnikWindow::WindowProc(HWND window, UINT message, WPARAM wpar
 LRESULT VarnikWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_COMMAND:
-      OnCommand(LOWORD(wparam), HIWORD(wparam));
+      OnCommand(LOWORD(wparam), HIWORD(wparam), reinterpret_cast<HWND>(lparam));
       return 0;
+    case DM_GETDEFID:
+      // The dialog manager asks which button Enter presses (and, after Tab,
+      // which one to draw as the default): the one FollowFocus chose.
+      return default_button_ != nullptr ? MAKELRESULT(GetDlgCtrlID(default_button_), DC_HASDEFID)
+                                        : 0;
     case WM_ACTIVATE:
       if (LOWORD(wparam) == WA_INACTIVE) {
         last_focus_ = GetFocus();

@@ -17,7 +17,10 @@ namespace varnik {
 // window's DPI in the system's message font. It turns button presses into
 // the events below and supplies the DialogSurface operations. Keyboard
 // navigation needs the message loop to pass messages through
-// IsDialogMessage(handle(), ...). Screen readers learn which line each
+// IsDialogMessage(handle(), ...). The button with the focus is the default
+// one, however it got the focus (Tab, a click, the window activated again),
+// so Enter presses it as Space does; with the focus in a line no button is
+// the default and Enter presses nothing. Screen readers learn which line each
 // control belongs to from hidden labels before the entry lines and from names
 // set on the buttons.
 class VarnikWindow final : public DialogSurface {
@@ -56,7 +59,10 @@ class VarnikWindow final : public DialogSurface {
  private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
   LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam);
-  void OnCommand(int id, int code);
+  void OnCommand(int id, int code, HWND control);
+  // Makes the control that got the focus the default button, or no button
+  // the default when it is not one.
+  void FollowFocus(HWND focus);
 
   void CreateControls();
   // Sizes the window and places its controls for the DPI, in a font for it.
@@ -68,7 +74,8 @@ class VarnikWindow final : public DialogSurface {
   AccessibleNames names_;
   HWND window_ = nullptr;
   HFONT font_ = nullptr;
-  HWND last_focus_ = nullptr;  // restored when the window is activated again
+  HWND last_focus_ = nullptr;      // restored when the window is activated again
+  HWND default_button_ = nullptr;  // the focused button, pressed by Enter
 };
 
 }  // namespace varnik
