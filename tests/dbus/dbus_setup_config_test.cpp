@@ -115,18 +115,12 @@ TEST_F(DBusTest, NameTravelsAsTextAndCreationCallsNothing) {
   } cases[] = {
       {"s", "  ROSSI   ", u"  ROSSI   "},
       {"s", "CITT\xC3\x80 Perch\xC3\xA9", u"CITT\u00C0 Perch\u00E9"},
-      {"s", "\xE2\x82\xAC 5", u"\u20AC 5"},
       {"s", "\xF0\x9F\x98\x80", u"\U0001F600"},  // a surrogate pair
       {"b", "true", u"true"},
       {"b", "false", u"false"},
       {"y", "255", u"255"},
-      {"n", "-32768", u"-32768"},
-      {"q", "65535", u"65535"},
-      {"i", "-7", u"-7"},
-      {"u", "4294967295", u"4294967295"},
       {"x", "-9223372036854775808", u"-9223372036854775808"},
       {"t", "18446744073709551615", u"18446744073709551615"},
-      {"d", "0.1", u"0.1"},
       {"d", "0.30000000000000004", u"0.30000000000000004"},
       {"o", "/VeruVeve/Nome", u"/VeruVeve/Nome"},
       {"g", "a{sv}", u"a{sv}"},

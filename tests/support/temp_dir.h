@@ -1,11 +1,13 @@
 #pragma once
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <vector>
 
 #include <stdlib.h>
 
@@ -52,6 +54,16 @@ class TempDir {
 inline std::string Utf8(const std::filesystem::path& path) {
   const std::u8string text = path.u8string();
   return {text.begin(), text.end()};
+}
+
+// What a folder holds, its subfolders' too, by relative UTF-8 paths, sorted.
+inline std::vector<std::string> FolderContents(const std::filesystem::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+    names.push_back(Utf8(entry.path().lexically_relative(folder)));
+  }
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 inline void WriteBytes(const std::filesystem::path& path, std::string_view bytes) {
