@@ -22,6 +22,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "app/utf8_text.h"
 #include "common/platform_error.h"
 #include "listfile/posix/system_calls.h"
 #include "names/name_list.h"
@@ -329,48 +330,39 @@ TEST_F(PosixListTest, EveryCallOfASaveFailingInTurn) {
   }
 }
 
-// Other copies' saves landing before each step of start-up's removal of an
-// empty list, from any step on: none of them is what is removed.
-TEST_F(PosixListTest, StartUpRemovesOnlyTheEmptyListItOpened) {
-  for (std::size_t at = 0;; ++at) {
-    SCOPED_TRACE(at);
-    WriteBytes(list_, "");
-    std::size_t count = 0;
-    std::string landed;  // the last list saved
-    posix::SetCallHook([&](Call) {
-      if (count++ >= at) {
-        landed = "ALTRO " + std::to_string(count) + "\r\n";
-        WriteBytes(dir_.path() / "other", landed);
-        std::rename((dir_.path() / "other").c_str(), list_.c_str());
-      }
-      return 0;
-    });
-    LoadNameList(file_);
-    posix::SetCallHook({});
-    if (landed.empty()) break;
-    EXPECT_EQ(ReadBytes(list_), landed);
-    ExpectOnlyTheList();
+// Another copy saves a list before each step of a save, or of start-up's
+// removal of an empty list, from any step on. No save fails; at every step
+// there is one whole list, as a reader, or a copy killed just then, finds it;
+// and start-up removes only the empty list it opened.
+TEST_F(PosixListTest, AnotherCopySavingFromAnyStepOnLeavesOneWholeList) {
+  for (const bool start_up : {false, true}) {
+    for (std::size_t at = 0;; ++at) {
+      SCOPED_TRACE((start_up ? "start-up, step " : "save, step ") + std::to_string(at));
+      WriteBytes(list_, start_up ? "" : kOld);
+      std::set<std::string> whole = {start_up ? "" : kOld, kNew};
+      std::string landed;  // the list the other copy saved last
+      std::size_t count = 0;
+      bool other_saving = false;
+      posix::SetCallHook([&](Call) {
+        if (other_saving) return 0;
+        EXPECT_TRUE(whole.contains(ReadBytes(list_))) << ReadBytes(list_);
+        if (count++ < at) return 0;
+        const std::string name = "ALTRO " + std::to_string(count);
+        other_saving = true;
+        EXPECT_EQ(Outcome([&] { SaveNameList(Utf16FromUtf8(name), u"", file_); }), "");
+        other_saving = false;
+        whole.insert(landed = name + "\r\n\r\n");
+        return 0;
+      });
+      EXPECT_EQ(
+          Outcome([&] { start_up ? (void)LoadNameList(file_) : SaveNameList(u"A", u"B", file_); }),
+          "");
+      posix::SetCallHook({});
+      if (landed.empty()) break;
+      EXPECT_TRUE(start_up ? ReadBytes(list_) == landed : whole.contains(ReadBytes(list_)));
+      ExpectOnlyTheList();
+    }
   }
-}
-
-// Another copy's whole save lands before each step of a save: neither fails,
-// and at every step the list is one whole list, as a reader, or a copy
-// killed just then, finds it.
-TEST_F(PosixListTest, AnotherCopysSaveAtEachStepOfASaveLeavesOneWholeList) {
-  const std::set<std::string> whole = {kOld, kNew, "ALTRO\r\n\r\n"};
-  bool nested = false;
-  posix::SetCallHook([&](Call) {
-    if (nested) return 0;
-    EXPECT_TRUE(whole.contains(ReadBytes(list_))) << ReadBytes(list_);
-    nested = true;
-    EXPECT_EQ(Outcome([&] { SaveNameList(u"ALTRO", u"", file_); }), "");
-    nested = false;
-    return 0;
-  });
-  EXPECT_EQ(Outcome([&] { SaveNameList(u"A", u"B", file_); }), "");
-  posix::SetCallHook({});
-  EXPECT_TRUE(whole.contains(ReadBytes(list_))) << ReadBytes(list_);
-  ExpectOnlyTheList();
 }
 
 }  // namespace
