@@ -100,38 +100,19 @@ const char16_t* WaitingWord(FailAt step) {
                                    : u"Apply";
 }
 
-void FailOrWait(CallLog& log, bool slow, ObjectWaiter& waiter, ObjectCall which) {
-  if (!slow) throw PlatformError("object failed");
-  ScriptedCall call(log);
-  waiter.Wait(which, call);
-}
-
-class RecordingSetupConfig final : public SetupConfig {
- public:
-  RecordingSetupConfig(CallLog& log, const FailAt& fail_at, const bool& slow, ObjectWaiter& waiter)
-      : log_(log), fail_at_(fail_at), slow_(slow), waiter_(waiter) {}
-
+// The object, whose calls its run logs and may make fail or keep silent.
+struct RecordingSetupConfig final : SetupConfig {
   std::u16string Name() override {
-    Step(FailAt::GetName, ObjectCall::ReadName, u"get Name");
+    step(FailAt::GetName, ObjectCall::ReadName, u"get Name");
     return u"NOME CORRENTE  ";
   }
   void SetName(std::u16string_view name) override {
-    Step(FailAt::SetName, ObjectCall::AssignName, u"set Name " + std::u16string(name));
+    step(FailAt::SetName, ObjectCall::AssignName, u"set Name " + std::u16string(name));
   }
   void Apply(bool value) override {
-    Step(FailAt::Apply, ObjectCall::Apply, value ? u"Apply true" : u"Apply false");
+    step(FailAt::Apply, ObjectCall::Apply, value ? u"Apply true" : u"Apply false");
   }
-
- private:
-  void Step(FailAt step, ObjectCall which, const std::u16string& call) {
-    log_ += call + u'|';
-    if (fail_at_ == step) FailOrWait(log_, slow_, waiter_, which);
-  }
-  CallLog& log_;
-  // Read at each call, so a failure can be armed after start-up.
-  const FailAt& fail_at_;
-  const bool& slow_;
-  ObjectWaiter& waiter_;
+  std::function<void(FailAt, ObjectCall, const std::u16string&)> step;
 };
 
 // One run of the dialog, with a list file in a folder of its own. FailAt::List
@@ -163,11 +144,26 @@ struct DialogRun {
   VarnikDialog dialog{
       surface,
       [this](std::u16string_view prog_id, ObjectWaiter& waiter) -> std::unique_ptr<SetupConfig> {
-        log += u"create " + std::u16string(prog_id) + u"|";
-        if (fail_at == FailAt::Create) FailOrWait(log, slow, waiter, ObjectCall::Create);
-        return std::make_unique<RecordingSetupConfig>(log, fail_at, slow, waiter);
+        const auto step = [this, &waiter](FailAt at, ObjectCall which, const std::u16string& call) {
+          Step(at, which, call, waiter);
+        };
+        step(FailAt::Create, ObjectCall::Create, u"create " + std::u16string(prog_id));
+        auto config = std::make_unique<RecordingSetupConfig>();
+        config->step = step;
+        return config;
       },
       NameListFile{test::Utf8(list_path)}};
+
+  // Logs a call to the object, which fails or keeps silent when it is the
+  // step of fail_at (read at each call, so a failure can be armed after
+  // start-up).
+  void Step(FailAt at, ObjectCall which, const std::u16string& call, ObjectWaiter& waiter) {
+    log += call + u'|';
+    if (fail_at != at) return;
+    if (!slow) throw PlatformError("object failed");
+    ScriptedCall silent(log);
+    waiter.Wait(which, silent);
+  }
 
   // Makes the step of fail_at silent when `choices` says how the box is answered.
   void SlowWith(const char16_t* choices) {
