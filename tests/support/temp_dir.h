@@ -4,36 +4,23 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <string_view>
 #include <system_error>
 #include <vector>
 
-#include <stdlib.h>
-
-#include <cerrno>
-#include <random>
-
 namespace varnik::test {
 
-// A fresh directory under the system's temporary folder, made by mkdtemp (on
-// Windows, which has none, under a random name that must not exist yet), and
-// removed with all it holds when the test ends.
+// A fresh directory under the system's temporary folder, under a random name
+// that must not exist yet, removed with all it holds when the test ends.
 class TempDir {
  public:
   TempDir() {
     const std::filesystem::path base = std::filesystem::temp_directory_path();
-#ifdef _WIN32
     std::random_device random;
     do path_ = base / ("varnik-test-" + std::to_string(random()));
     while (!std::filesystem::create_directory(path_));
-#else
-    std::string name = (base / "varnik-test-XXXXXX").string();
-    if (mkdtemp(name.data()) == nullptr) {
-      throw std::system_error(errno, std::generic_category(), "mkdtemp");
-    }
-    path_ = name;
-#endif
   }
   ~TempDir() {
     std::error_code ignored;
