@@ -1,37 +1,26 @@
 #pragma once
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <string_view>
 #include <system_error>
-
-#include <stdlib.h>
-
-#include <cerrno>
-#include <random>
+#include <vector>
 
 namespace varnik::test {
 
-// A fresh directory under the system's temporary folder, made by mkdtemp (on
-// Windows, which has none, under a random name that must not exist yet), and
-// removed with all it holds when the test ends.
+// A fresh directory under the system's temporary folder, under a random name
+// that must not exist yet, removed with all it holds when the test ends.
 class TempDir {
  public:
   TempDir() {
     const std::filesystem::path base = std::filesystem::temp_directory_path();
-#ifdef _WIN32
     std::random_device random;
     do path_ = base / ("varnik-test-" + std::to_string(random()));
     while (!std::filesystem::create_directory(path_));
-#else
-    std::string name = (base / "varnik-test-XXXXXX").string();
-    if (mkdtemp(name.data()) == nullptr) {
-      throw std::system_error(errno, std::generic_category(), "mkdtemp");
-    }
-    path_ = name;
-#endif
   }
   ~TempDir() {
     std::error_code ignored;
@@ -52,6 +41,16 @@ class TempDir {
 inline std::string Utf8(const std::filesystem::path& path) {
   const std::u8string text = path.u8string();
   return {text.begin(), text.end()};
+}
+
+// What a folder holds, its subfolders' too, by relative UTF-8 paths, sorted.
+inline std::vector<std::string> FolderContents(const std::filesystem::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+    names.push_back(Utf8(entry.path().lexically_relative(folder)));
+  }
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 inline void WriteBytes(const std::filesystem::path& path, std::string_view bytes) {
