@@ -17,7 +17,8 @@ namespace varnik {
 // window's DPI in the system's message font. It turns button presses into
 // the events below and supplies the DialogSurface operations. Keyboard
 // navigation needs the message loop to pass messages through
-// IsDialogMessage(handle(), ...). Screen readers learn which line each
+// IsDialogMessage(handle(), ...). While one event is handled, the window
+// starts no other and a request to close it is ignored. Screen readers learn which line each
 // control belongs to from hidden labels before the entry lines and from names
 // set on the buttons.
 class VarnikWindow final : public DialogSurface {
@@ -51,6 +52,8 @@ class VarnikWindow final : public DialogSurface {
   std::u16string EntryText(EntryLine line) const override;
   void SetEntryText(EntryLine line, std::u16string_view text) override;
   void ShowInformation(std::u16string_view text, std::u16string_view title) override;
+  WaitChoice AskToKeepWaiting(std::u16string_view text, std::u16string_view title,
+                              PendingCall& call) override;
   void CloseWindow() override;
 
  private:
@@ -69,6 +72,10 @@ class VarnikWindow final : public DialogSurface {
   HWND window_ = nullptr;
   HFONT font_ = nullptr;
   HWND last_focus_ = nullptr;  // restored when the window is activated again
+  // While an event is handled or the object is waited for, the boxes shown
+  // meanwhile run their own message loops: the window then starts no other
+  // event and does not close.
+  bool busy_ = false;
 };
 
 }  // namespace varnik
