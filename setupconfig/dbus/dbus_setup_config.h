@@ -1,17 +1,12 @@
 #pragma once
 
 #include <QDBusConnection>
-#include <chrono>
 #include <memory>
 #include <string_view>
 
-#include "setupconfig/setup_config.h"
+#include "setupconfig/object_wait.h"
 
 namespace varnik {
-
-// How long one call to the bus or the object may take before it counts as
-// failed, so a hung service ends in an error text rather than a frozen window.
-inline constexpr std::chrono::milliseconds kDefaultDBusCallTimeout{10'000};
 
 // Creates the object registered under prog_id on the given bus. The bus is
 // really contacted: when the object's name has no owner, the bus is asked to
@@ -20,13 +15,18 @@ inline constexpr std::chrono::milliseconds kDefaultDBusCallTimeout{10'000};
 // should it go away, calls fail with the bus's text rather than reach whoever
 // owns the name next. Name is read and assigned through
 // org.freedesktop.DBus.Properties, Apply is called with one boolean, all by
-// name at run time. Every call, creation included, waits at most call_timeout.
+// name at run time. Every call, creation included, is sent without a time
+// limit and waited for through `waiter` (which must outlive the object): while
+// it waits, Qt's events go on, but the user's input and the window system's
+// requests to close a window are dropped. When the waiter throws, the call is
+// abandoned (its answer, should one come, is dropped) and the error goes on.
+// A call whose callee leaves the bus fails at once with the bus's own error.
 // Throws PlatformError with the bus's "<error name>: <error message>" on any
 // failure, and for a program id with no known address on the bus; when the
 // bus says at creation that nobody owns or can start the name, the error's
 // object_missing() is true.
-std::unique_ptr<SetupConfig> CreateDBusSetupConfig(
-    const QDBusConnection& bus, std::u16string_view prog_id,
-    std::chrono::milliseconds call_timeout = kDefaultDBusCallTimeout);
+std::unique_ptr<SetupConfig> CreateDBusSetupConfig(const QDBusConnection& bus,
+                                                   std::u16string_view prog_id,
+                                                   ObjectWaiter& waiter);
 
 }  // namespace varnik

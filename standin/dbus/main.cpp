@@ -76,6 +76,8 @@ int main(int argc, char* argv[]) {
           "  calls      one line per call received\n"
           "  CALL.fail  make CALL fail: error name on the first line, message after it\n"
           "  CALL.hang  never answer CALL\n"
+          "  CALL.exit  end at once inside CALL, leaving it unanswered\n"
+          "  CALL.delay answer CALL this many seconds late, e.g. 12.5\n"
           "where CALL is get-name, set-name or apply.\n"
           "\n"
           "It lets a later owner take the name and quits when it loses the name, when\n"

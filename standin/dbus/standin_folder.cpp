@@ -9,6 +9,8 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <climits>
+#include <cmath>
 
 namespace varnik::standin {
 namespace {
@@ -101,6 +103,21 @@ void StandinFolder::Record(const QString& line) const {
 CallControl StandinFolder::ControlFor(const QString& call) const {
   CallControl control;
   control.hang = QFileInfo::exists(FilePath(call + QStringLiteral(".hang")));
+  control.exit = QFileInfo::exists(FilePath(call + QStringLiteral(".exit")));
+
+  const QString delay_path = FilePath(call + QStringLiteral(".delay"));
+  if (QFileInfo::exists(delay_path)) {
+    const QString text = QString::fromUtf8(ReadWhole(delay_path)).trimmed();
+    bool ok = false;
+    const double seconds = text.toDouble(&ok);
+    if (!ok || !(seconds >= 0) || seconds * 1000 > INT_MAX) {
+      control.error_name = kFallbackError;
+      control.error_message =
+          QStringLiteral("%1 holds \"%2\", which is not a number of seconds").arg(delay_path, text);
+      return control;
+    }
+    control.delay_ms = static_cast<int>(std::lround(seconds * 1000));
+  }
 
   const QString fail_path = FilePath(call + QStringLiteral(".fail"));
   if (!QFileInfo::exists(fail_path)) return control;

@@ -18,6 +18,8 @@ class FolderError : public std::runtime_error {
 // serving it.
 struct CallControl {
   bool hang = false;      // never answer
+  bool exit = false;      // end the stand-in at once, as a crash would
+  int delay_ms = 0;       // answer (or fail) this long after the call came
   QString error_name;     // fail with this D-Bus error name, when not empty
   QString error_message;  // ... and this message
 };
@@ -26,9 +28,10 @@ struct CallControl {
 //   name      the Name value, UTF-8, the whole file (absent: "")
 //   name-type the D-Bus type Name is served as, e.g. "i" (absent: "s")
 //   calls     one line per call received, UTF-8, e.g. "Set Name Rossi"
-//   <call>.fail, <call>.hang   switches a test sets, read at every call, where
-//             <call> is get-name, set-name or apply. A .fail file holds the
-//             error name on its first line and the error message after it.
+//   <call>.fail, <call>.hang, <call>.delay, <call>.exit   switches a test sets, read at
+//             every call, where <call> is get-name, set-name or apply. A .fail
+//             file holds the error name on its first line and the error
+//             message after it; a .delay file a number of seconds, e.g. 12.5.
 // Files are read afresh at each call, so a test can change them while the
 // stand-in runs, and they work under D-Bus activation, where the stand-in
 // inherits the bus daemon's environment rather than the test's.

@@ -3,7 +3,9 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusVariant>
+#include <QTimer>
 #include <QVariantMap>
+#include <cstdlib>
 #include <functional>
 
 namespace varnik::standin {
@@ -37,19 +39,26 @@ QString StandinObject::introspect(const QString&) const {
 bool StandinObject::handleMessage(const QDBusMessage& message, const QDBusConnection& connection) {
   if (message.type() != QDBusMessage::MethodCallMessage) return false;
   emit CallReceived(message.service());
-  std::optional<QDBusMessage> answer;
+  Answer answer;
   try {
     answer = Serve(message);
   } catch (const FolderError& error) {
-    answer = message.createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.Failed"),
-                                      QString::fromStdString(error.what()));
+    answer.message = message.createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.Failed"),
+                                              QString::fromStdString(error.what()));
   }
-  // A hung call is kept unanswered; the caller's timeout ends it.
-  if (answer) connection.send(*answer);
+  // A hung call is kept unanswered: only the caller, or its bus, ends it. A
+  // late answer leaves the stand-in free to take other calls meanwhile.
+  if (!answer.message) return true;
+  if (answer.delay_ms == 0) {
+    connection.send(*answer.message);
+  } else {
+    QTimer::singleShot(answer.delay_ms, this,
+                       [connection, reply = *answer.message] { connection.send(reply); });
+  }
   return true;
 }
 
-std::optional<QDBusMessage> StandinObject::Serve(const QDBusMessage& message) const {
+StandinObject::Answer StandinObject::Serve(const QDBusMessage& message) const {
   const QString interface = message.interface();
   const QString member = message.member();
   const QString signature = message.signature();
@@ -65,8 +74,8 @@ std::optional<QDBusMessage> StandinObject::Serve(const QDBusMessage& message) co
       signature == QStringLiteral("ssv") && IsOurProperty(args)) {
     const QVariant value = args[2].value<QDBusVariant>().variant();
     if (value.metaType() != QMetaType::fromType<QString>()) {
-      return Refuse(message, QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs"),
-                    QStringLiteral("Name takes a string"));
+      return {Refuse(message, QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs"),
+                     QStringLiteral("Name takes a string"))};
     }
     const QString name = value.toString();
     return Controlled(message, QStringLiteral("set-name"), QStringLiteral("Set Name ") + name, [&] {
@@ -80,22 +89,23 @@ std::optional<QDBusMessage> StandinObject::Serve(const QDBusMessage& message) co
     return Controlled(message, QStringLiteral("apply"), QStringLiteral("Apply ") + value,
                       [&] { return message.createReply(); });
   }
-  return Refuse(message, QStringLiteral("org.freedesktop.DBus.Error.UnknownMethod"),
-                QStringLiteral("This object has the property Name (s) and the method Apply (b) "
-                               "of interface %1 only")
-                    .arg(kInterface));
+  return {Refuse(message, QStringLiteral("org.freedesktop.DBus.Error.UnknownMethod"),
+                 QStringLiteral("This object has the property Name (s) and the method Apply (b) "
+                                "of interface %1 only")
+                     .arg(kInterface))};
 }
 
-std::optional<QDBusMessage> StandinObject::Controlled(
-    const QDBusMessage& message, const QString& call, const QString& record,
-    const std::function<QDBusMessage()>& serve) const {
+StandinObject::Answer StandinObject::Controlled(const QDBusMessage& message, const QString& call,
+                                                const QString& record,
+                                                const std::function<QDBusMessage()>& serve) const {
   folder_.Record(record);
   const CallControl control = folder_.ControlFor(call);
-  if (control.hang) return std::nullopt;
+  if (control.exit) std::_Exit(1);  // gone without a word, the call still open
+  if (control.hang) return {};
   if (!control.error_name.isEmpty()) {
-    return message.createErrorReply(control.error_name, control.error_message);
+    return {message.createErrorReply(control.error_name, control.error_message), control.delay_ms};
   }
-  return serve();
+  return {serve(), control.delay_ms};
 }
 
 QDBusMessage StandinObject::Refuse(const QDBusMessage& message, const QString& error_name,

@@ -16,7 +16,7 @@ inline constexpr char kInterfaceName[] = "VeruVeve.SetupConfig";
 // The configuration object as the program sees it: a Name property read and
 // written through org.freedesktop.DBus.Properties, and Apply(boolean). Name is
 // kept in the folder; every call is recorded there first, then served, failed
-// or left unanswered as the folder's switches say. Apply only records.
+// late or left unanswered as the folder's switches say. Apply only records.
 // Messages are handled by hand so that every failure, a property write's
 // included, reaches the caller as a D-Bus error.
 class StandinObject final : public QDBusVirtualObject {
@@ -34,14 +34,19 @@ class StandinObject final : public QDBusVirtualObject {
   void CallReceived(const QString& caller);
 
  private:
-  // The answer to message, or nothing when the call is to hang.
-  std::optional<QDBusMessage> Serve(const QDBusMessage& message) const;
+  // The answer to a call, sent delay_ms after the call came; none when the
+  // call is to hang.
+  struct Answer {
+    std::optional<QDBusMessage> message;
+    int delay_ms = 0;
+  };
+
+  Answer Serve(const QDBusMessage& message) const;
 
   // Records a well-formed call, then answers it as the switches for `call`
   // say, or with serve() when they say nothing.
-  std::optional<QDBusMessage> Controlled(const QDBusMessage& message, const QString& call,
-                                         const QString& record,
-                                         const std::function<QDBusMessage()>& serve) const;
+  Answer Controlled(const QDBusMessage& message, const QString& call, const QString& record,
+                    const std::function<QDBusMessage()>& serve) const;
 
   // Records a call that is not one of ours and answers it with an error.
   QDBusMessage Refuse(const QDBusMessage& message, const QString& error_name,

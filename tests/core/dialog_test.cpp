@@ -9,7 +9,6 @@
 #include <optional>
 #include <string>
 
-#include "app/slow_object_waiter.h"
 #include "app/utf8_text.h"
 #include "app/varnik_dialog.h"
 #include "common/platform_error.h"
@@ -19,13 +18,25 @@ namespace varnik {
 namespace {
 
 namespace fs = std::filesystem;
-using std::chrono::milliseconds;
 using test::ReadBytes;
 using test::WriteBytes;
 
 // One log for the window and the object, so the order across both shows:
 // each call, then "|".
 using CallLog = std::u16string;
+
+// A call to the object that keeps silent until the box's script says it
+// answers.
+struct ScriptedCall final : PendingCall {
+  explicit ScriptedCall(CallLog& call_log) : log(call_log) {}
+  bool Answered() const override { return answered; }
+  bool WaitFor(std::chrono::milliseconds limit) override {
+    log += u"wait " + Utf16FromUtf8(std::to_string(limit.count())) + u"|";
+    return answered = answers_in_wait;
+  }
+  CallLog& log;
+  bool answers_in_wait = false, answered = false;
+};
 
 class RecordingSurface final : public DialogSurface {
  public:
@@ -53,17 +64,17 @@ class RecordingSurface final : public DialogSurface {
   void ShowInformation(std::u16string_view text, std::u16string_view title) override {
     Log(std::u16string(title) + u": ", text);
   }
-  // Logs "ask", then takes the next of `choices`: 'A'nswered, 'K'eep waiting
-  // or, when there are none left, stop.
+  // Takes the next of `choices`: 'A'nswered, 'K'eep waiting, keep 'W'aiting
+  // and the call answers meanwhile; none left: stop.
   WaitChoice AskToKeepWaiting(std::u16string_view text, std::u16string_view title,
-                              PendingCall& /*call*/) override {
+                              PendingCall& call) override {
     Log(u"ask");
     asked = std::u16string(title) + u": " + std::u16string(text);
     const char16_t choice = choices.empty() ? u'S' : choices.front();
-    if (!choices.empty()) choices.erase(0, 1);
-    return choice == u'A'   ? WaitChoice::Answered
-           : choice == u'K' ? WaitChoice::KeepWaiting
-                            : WaitChoice::Stop;
+    choices.erase(0, 1);
+    static_cast<ScriptedCall&>(call).answers_in_wait = choice == u'W';
+    if (choice == u'A') return WaitChoice::Answered;
+    return choice == u'S' ? WaitChoice::Stop : WaitChoice::KeepWaiting;
   }
   void CloseWindow() override { Log(u"close"); }
 
@@ -77,33 +88,28 @@ class RecordingSurface final : public DialogSurface {
   CallLog& log_;
 };
 
-// A call that answers once it has been waited for `answer_after`, or never.
-class ScriptedCall final : public PendingCall {
- public:
-  ScriptedCall(CallLog& log, milliseconds answer_after) : log_(log), answer_after_(answer_after) {}
-  bool Answered() const override { return waited_ >= answer_after_; }
-  bool WaitFor(milliseconds limit) override {
-    waited_ += limit;
-    log_ += u"wait " + Utf16FromUtf8(std::to_string(limit.count())) + u"|";
-    return Answered();
-  }
-
- private:
-  CallLog& log_;
-  milliseconds answer_after_;
-  milliseconds waited_{0};
-};
-constexpr milliseconds kNever = milliseconds::max();
-
-// The step at which the recording object, or the list file, fails; with
-// `hang`, the object's call there never answers and waits through the waiter
-// instead.
+// The step at which the recording object, or the list file, fails; or, with
+// `slow`, at which the object keeps silent, waited for through the waiter.
 enum class FailAt { Nothing, Create, GetName, SetName, Apply, List };
+
+// A word the box about a silent object has for each step.
+const char16_t* WaitingWord(FailAt step) {
+  return step == FailAt::Create    ? u"creazione"
+         : step == FailAt::GetName ? u"lettura del Name"
+         : step == FailAt::SetName ? u"assegnazione del nuovo Name"
+                                   : u"Apply";
+}
+
+void FailOrWait(CallLog& log, bool slow, ObjectWaiter& waiter, ObjectCall which) {
+  if (!slow) throw PlatformError("object failed");
+  ScriptedCall call(log);
+  waiter.Wait(which, call);
+}
 
 class RecordingSetupConfig final : public SetupConfig {
  public:
-  RecordingSetupConfig(CallLog& log, const FailAt& fail_at, const bool& hang, ObjectWaiter& waiter)
-      : log_(log), fail_at_(fail_at), hang_(hang), waiter_(waiter) {}
+  RecordingSetupConfig(CallLog& log, const FailAt& fail_at, const bool& slow, ObjectWaiter& waiter)
+      : log_(log), fail_at_(fail_at), slow_(slow), waiter_(waiter) {}
 
   std::u16string Name() override {
     Step(FailAt::GetName, ObjectCall::ReadName, u"get Name");
@@ -116,21 +122,15 @@ class RecordingSetupConfig final : public SetupConfig {
     Step(FailAt::Apply, ObjectCall::Apply, value ? u"Apply true" : u"Apply false");
   }
 
-  static void Fail(CallLog& log, bool hang, ObjectWaiter& waiter, ObjectCall which) {
-    if (!hang) throw PlatformError("object failed");
-    ScriptedCall never(log, kNever);
-    waiter.Wait(which, never);
-  }
-
  private:
   void Step(FailAt step, ObjectCall which, const std::u16string& call) {
     log_ += call + u'|';
-    if (fail_at_ == step) Fail(log_, hang_, waiter_, which);
+    if (fail_at_ == step) FailOrWait(log_, slow_, waiter_, which);
   }
   CallLog& log_;
   // Read at each call, so a failure can be armed after start-up.
   const FailAt& fail_at_;
-  const bool& hang_;
+  const bool& slow_;
   ObjectWaiter& waiter_;
 };
 
@@ -142,7 +142,7 @@ struct DialogRun {
     if (fail == FailAt::List) fs::create_directory(list_path);
   }
   // The step a PlatformError from act is marked with; nothing when there is
-  // none. Sets `stopped` when the user stopped waiting.
+  // none. Notes whether the user stopped waiting.
   std::optional<FailedStep> StepOfFailure(const std::function<void()>& act) {
     try {
       act();
@@ -158,18 +158,31 @@ struct DialogRun {
   CallLog log;
   RecordingSurface surface{log};
   FailAt fail_at;
-  bool hang = false;
+  bool slow = false;  // the step of fail_at keeps silent, the box answered with `choices`
   bool stopped = false;
   VarnikDialog dialog{
       surface,
       [this](std::u16string_view prog_id, ObjectWaiter& waiter) -> std::unique_ptr<SetupConfig> {
         log += u"create " + std::u16string(prog_id) + u"|";
-        if (fail_at == FailAt::Create) {
-          RecordingSetupConfig::Fail(log, hang, waiter, ObjectCall::Create);
-        }
-        return std::make_unique<RecordingSetupConfig>(log, fail_at, hang, waiter);
+        if (fail_at == FailAt::Create) FailOrWait(log, slow, waiter, ObjectCall::Create);
+        return std::make_unique<RecordingSetupConfig>(log, fail_at, slow, waiter);
       },
       NameListFile{test::Utf8(list_path)}};
+
+  // Makes the step of fail_at silent when `choices` says how the box is answered.
+  void SlowWith(const char16_t* choices) {
+    slow = choices != nullptr;
+    if (slow) surface.choices = choices;
+  }
+  // Whether a wait was stopped exactly when the user stopped it, and the box
+  // named the object and the step that waited.
+  void ExpectWaitStoppedAndNamed(bool stop_expected) const {
+    EXPECT_EQ(stopped, stop_expected);
+    EXPECT_TRUE(!slow || (surface.asked.starts_with(u"Varnik: L'oggetto di configurazione "
+                                                    u"\"VeruVeve.SetupConfig\" non risponde.") &&
+                          surface.asked.find(WaitingWord(fail_at)) != std::u16string::npos))
+        << Utf8FromUtf16(surface.asked);
+  }
 };
 
 TEST(DialogTest, StartFillsTheLinesFromTheListOrElseFromTheObject) {
@@ -178,7 +191,7 @@ TEST(DialogTest, StartFillsTheLinesFromTheListOrElseFromTheObject) {
     FailAt fail_at;
     std::u16string log;  // after "move ...|title Varnik|create VeruVeve.SetupConfig|"
     std::optional<FailedStep> step = std::nullopt;
-    const char16_t* asked = nullptr;  // a word of the box about a hang; nullptr: a failure
+    const char16_t* slow = nullptr;  // the box's choices when the step is slow, not failing
   } cases[] = {
       {"ROSSI  \r\n  R-2\r\n", FailAt::Nothing, u"entry0 |entry1 |entry0 ROSSI|entry1   R-2|"},
       {"ROSSI", FailAt::Nothing, u"entry0 |entry1 |entry0 ROSSI|"},
@@ -186,17 +199,20 @@ TEST(DialogTest, StartFillsTheLinesFromTheListOrElseFromTheObject) {
       {"A", FailAt::Create, u"", FailedStep::CreateObject},
       {nullptr, FailAt::List, u"entry0 |entry1 |", FailedStep::ReadList},
       {nullptr, FailAt::GetName, u"entry0 |entry1 |get Name|", FailedStep::ReadName},
-      {"A", FailAt::Create, u"wait 5000|ask|", FailedStep::CreateObject, u"creazione"},
+      // A silent object: the user is asked after 5 s and again after each 10 more.
+      {"A", FailAt::Create, u"wait 5000|ask|", FailedStep::CreateObject, u""},
       {nullptr, FailAt::GetName, u"entry0 |entry1 |get Name|wait 5000|ask|", FailedStep::ReadName,
-       u"lettura del Name"},
+       u""},
+      {nullptr, FailAt::GetName,
+       u"entry0 |entry1 |get Name|wait 5000|ask|entry0 NOME CORRENTE  |entry1 |", std::nullopt,
+       u"A"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(Utf8FromUtf16(c.log));
     DialogRun run(c.fail_at, c.list);
-    run.hang = c.asked != nullptr;
+    run.SlowWith(c.slow);
     EXPECT_EQ(run.StepOfFailure([&] { run.dialog.Form_Load(); }), c.step);
-    EXPECT_EQ(run.stopped, run.hang);
-    EXPECT_NE(run.surface.asked.find(run.hang ? c.asked : u""), std::u16string::npos);
+    run.ExpectWaitStoppedAndNamed(c.slow && c.step);
     EXPECT_EQ(run.log,
               u"move -1382.500000 -272.500000|title Varnik|create VeruVeve.SetupConfig|" + c.log);
     EXPECT_EQ(fs::exists(run.list_path), c.list != nullptr || c.fail_at == FailAt::List);
@@ -214,7 +230,7 @@ TEST(DialogTest, PressChecksTheLineThenTellsTheObjectThenSavesThenCloses) {
     std::string list = "";  // the list file afterwards; empty: none
     FailAt fail_at = FailAt::Nothing;
     std::optional<FailedStep> step = std::nullopt;
-    const char16_t* asked = nullptr;  // a word of the box about a hang; nullptr: a failure
+    const char16_t* slow = nullptr;  // the box's choices when the step is slow, not failing
   } cases[] = {
       {{u"   ", u"x"}, 0, warning + u"prima riga: indicare il dato. |"},
       {{u"x", u"ROSSI\t"}, 1, warning + u"seconda riga: carattere non ammesso. |"},
@@ -232,14 +248,21 @@ TEST(DialogTest, PressChecksTheLineThenTellsTheObjectThenSavesThenCloses) {
        "",
        FailAt::SetName,
        FailedStep::AssignName,
-       u"assegnazione del nuovo Name"},
+       u""},
       {{u"NEW", u"NEW-2"},
        0,
-       put + u"wait 5000|ask|",
+       put + u"wait 5000|ask|wait 10000|ask|wait 10000|ask|",
        "",
        FailAt::Apply,
        FailedStep::CallApply,
-       u"Apply"},
+       u"KK"},
+      {{u"NEW", u"NEW-2"},
+       0,
+       put + u"wait 5000|ask|wait 10000|close|",
+       "NEW\r\nNEW-2\r\n",
+       FailAt::Apply,
+       std::nullopt,
+       u"W"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(Utf8FromUtf16(c.log));
@@ -247,58 +270,17 @@ TEST(DialogTest, PressChecksTheLineThenTellsTheObjectThenSavesThenCloses) {
     run.dialog.Form_Load();
     run.log.clear();
     run.fail_at = c.fail_at;
-    run.hang = c.asked != nullptr;
+    run.SlowWith(c.slow);
     if (c.fail_at == FailAt::List) fs::create_directory(run.list_path);
     run.surface.entries = c.typed;
     EXPECT_EQ(run.StepOfFailure([&] {
       c.press == kExit ? run.dialog.CmdAnnulla_Click() : run.dialog.CmdAvvia_Click(c.press);
     }),
               c.step);
-    EXPECT_EQ(run.stopped, run.hang);
-    EXPECT_NE(run.surface.asked.find(run.hang ? c.asked : u""), std::u16string::npos);
+    run.ExpectWaitStoppedAndNamed(c.slow && c.step);
     EXPECT_EQ(run.log, c.log);
     EXPECT_EQ(run.surface.entries, c.typed) << "the lines change only when the window closes";
     EXPECT_EQ(fs::is_regular_file(run.list_path) ? ReadBytes(run.list_path) : "", c.list);
-  }
-}
-
-// A call that keeps silent: the user is asked after 5 seconds and again after
-// each further 10, and the call ends when it answers, the box sees it answer,
-// or the user stops.
-TEST(DialogTest, SilentObjectIsWaitedForAsLongAsTheUserChooses) {
-  const struct {
-    milliseconds answer_after;
-    std::u16string choices;
-    std::u16string log;
-    bool stopped = false;
-  } cases[] = {
-      {milliseconds{0}, u"", u"wait 5000|"},
-      {milliseconds{5000}, u"", u"wait 5000|"},
-      {kNever, u"", u"wait 5000|ask|", true},
-      {kNever, u"A", u"wait 5000|ask|"},
-      {milliseconds{15000}, u"K", u"wait 5000|ask|wait 10000|"},
-      {kNever, u"KKS", u"wait 5000|ask|wait 10000|ask|wait 10000|ask|", true},
-      {kNever, u"KA", u"wait 5000|ask|wait 10000|ask|"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(Utf8FromUtf16(c.log));
-    CallLog log;
-    RecordingSurface surface(log);
-    surface.choices = c.choices;
-    SlowObjectWaiter waiter(surface);
-    ScriptedCall call(log, c.answer_after);
-    bool stopped = false;
-    try {
-      waiter.Wait(ObjectCall::Apply, call);
-    } catch (const PlatformError& error) {
-      stopped = error.stopped_by_user();
-    }
-    EXPECT_EQ(stopped, c.stopped);
-    EXPECT_EQ(log, c.log);
-    if (log.find(u"ask") == std::u16string::npos) continue;
-    EXPECT_EQ(surface.asked.rfind(
-                  u"Varnik: L'oggetto di configurazione \"VeruVeve.SetupConfig\" non risponde.", 0),
-              0u);
   }
 }
 

@@ -18,6 +18,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "common/platform_error.h"
 #include "tests/support/eventually.h"
@@ -26,9 +27,26 @@
 namespace varnik {
 namespace {
 
+using std::chrono::milliseconds;
+using std::chrono::seconds;
 using test::StandinBus;
 using ::testing::AllOf;
+using ::testing::ElementsAreArray;
 using ::testing::HasSubstr;
+
+// Records which calls are waited for and waits for each as `act` says; a call
+// still unanswered after that is stopped, as the user would.
+class TestWaiter final : public ObjectWaiter {
+ public:
+  void Wait(ObjectCall which, PendingCall& call) override {
+    calls.push_back(which);
+    act(call);
+    if (!call.Answered()) throw PlatformError("", {std::nullopt, false, true});
+  }
+
+  std::vector<ObjectCall> calls;
+  std::function<void(PendingCall&)> act = [](PendingCall& call) { call.WaitFor(seconds(20)); };
+};
 
 // The PlatformError thrown by the call, if any. Caught(...).value() fails the
 // test when there is none.
@@ -57,8 +75,8 @@ class DBusTest : public ::testing::Test {
     return QDBusConnection::connectToBus(QString::fromStdString(bus.Address()), kConnection);
   }
 
-  std::unique_ptr<SetupConfig> Create(std::chrono::milliseconds timeout = kDefaultDBusCallTimeout) {
-    return CreateDBusSetupConfig(Connect(standin_), kSetupConfigProgId, timeout);
+  std::unique_ptr<SetupConfig> Create() {
+    return CreateDBusSetupConfig(Connect(standin_), kSetupConfigProgId, waiter_);
   }
 
   // A stand-in started by hand, killed at the end of the test.
@@ -83,6 +101,7 @@ class DBusTest : public ::testing::Test {
   const QString kConnection = QStringLiteral("varnik-test");
   const QString kService = QStringLiteral("VeruVeve.SetupConfig");
   StandinBus standin_;
+  TestWaiter waiter_;
   std::deque<QProcess> standins_;
 };
 
@@ -140,7 +159,7 @@ TEST_F(DBusTest, MissingServiceFailsWithTheBusErrorAsAMissingObject) {
     GTEST_SKIP() << "this machine has the object installed";
   }
   const std::optional<PlatformError> error =
-      Caught([&] { CreateDBusSetupConfig(bus, kSetupConfigProgId); });
+      Caught([&] { CreateDBusSetupConfig(bus, kSetupConfigProgId, waiter_); });
   ASSERT_TRUE(error);
   EXPECT_THAT(error->what(), HasSubstr("org.freedesktop.DBus.Error.ServiceUnknown: "));
   EXPECT_TRUE(error->object_missing());
@@ -172,22 +191,39 @@ TEST_F(DBusTest, CallsNeverReachALaterOwnerOfTheName) {
   EXPECT_EQ(standin_.Read("calls"), "");
 }
 
-// A service's error becomes a PlatformError with its name and message; a call
-// left unanswered ends by the given timeout.
-TEST_F(DBusTest, ServiceErrorsAndSilenceBecomePlatformErrors) {
-  standin_.Write("apply.fail", "VeruVeve.Error.Locked\nConfigurazione bloccata");
-  std::unique_ptr<SetupConfig> config = Create();
-  config->SetName(u"VERDI");
-  EXPECT_STREQ(Caught([&] { config->Apply(true); }).value().what(),
-               "VeruVeve.Error.Locked: Configurazione bloccata");
-
-  standin_.Write("get-name.hang", "");
-  config = Create(std::chrono::milliseconds(500));  // the stand-in runs already
-  const auto start = std::chrono::steady_clock::now();
-  EXPECT_THAT(Caught([&] { config->Name(); }).value().what(),
-              HasSubstr("org.freedesktop.DBus.Error.NoReply: "));
-  EXPECT_LT(std::chrono::steady_clock::now() - start, kDefaultDBusCallTimeout / 2);
-  EXPECT_EQ(standin_.Read("calls"), "Set Name VERDI\nApply true\nGet Name\n");
+// Every call, creation included, goes through the waiter and ends only when
+// answered, stopped, or left by its callee: a service's error, a user who
+// stops waiting, a stand-in that dies inside the call.
+TEST_F(DBusTest, CallsAreWaitedForUntilAnsweredStoppedOrLeft) {
+  const std::unique_ptr<SetupConfig> config = Create();
+  const auto stop_soon = [](PendingCall& call) { EXPECT_FALSE(call.WaitFor(milliseconds(100))); };
+  const struct {
+    const char* switch_file;
+    const char* switch_text;
+    std::function<void()> call;
+    const char* error;  // a part of the failure's text; "": stopped by the user
+  } cases[] = {
+      {"apply.fail", "VeruVeve.Error.Locked\nConfigurazione bloccata", [&] { config->Apply(true); },
+       "VeruVeve.Error.Locked: Configurazione bloccata"},
+      {"set-name.hang", "", [&] { config->SetName(u"VERDI"); }, ""},
+      {"apply.exit", "", [&] { config->Apply(false); }, "org.freedesktop.DBus.Error.NoReply: "},
+  };
+  const auto answer = waiter_.act;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.switch_file);
+    standin_.Write(c.switch_file, c.switch_text);
+    waiter_.act = *c.error == '\0' ? stop_soon : answer;
+    const std::optional<PlatformError> error = Caught(c.call);
+    standin_.Remove(c.switch_file);
+    ASSERT_TRUE(error);
+    EXPECT_THAT(error->what(), HasSubstr(c.error));
+    EXPECT_EQ(error->stopped_by_user(), *c.error == '\0');
+  }
+  // Creation asks the bus for the owner, has it start the stand-in, asks again.
+  EXPECT_THAT(waiter_.calls,
+              ElementsAreArray({ObjectCall::Create, ObjectCall::Create, ObjectCall::Create,
+                                ObjectCall::Apply, ObjectCall::AssignName, ObjectCall::Apply}));
+  EXPECT_EQ(standin_.Read("calls"), "Apply true\nSet Name VERDI\nApply false\n");
 }
 
 TEST_F(DBusTest, StandinKeepsItsNameFromANewcomerUnlessAskedThenQuits) {

@@ -57,6 +57,19 @@ class LinuxProgramTest : public ::testing::Test {
     window_ = shown.front();
   }
 
+  // A window titled "Varnik" that is shown and not one of `known`, once there
+  // is one.
+  QString NewWindow(const QStringList& known) {
+    QString found;
+    EXPECT_TRUE(Eventually([&] {
+      for (const QString& window : Shown("Varnik")) {
+        if (!known.contains(window)) found = window;
+      }
+      return !found.isEmpty();
+    }));
+    return found;
+  }
+
   // Clicks a control, given by the centre of its place in the window's layout.
   void Click(QPoint centre) {
     XTool("xdotool", {"mousemove", "--window", window_, QString::number(centre.x()),
@@ -131,21 +144,65 @@ TEST_F(LinuxProgramTest, FailureAtStartUpIsReportedWhateverStandardErrorIs) {
   }
 }
 
-TEST_F(LinuxProgramTest, FailureAtApplyIsReportedAndKeepsTheList) {
-  WriteBytes(list_, "ROSSI\r\nVERDI\r\n");
-  standin_.Write("apply.fail", "VeruVeve.Error.Locked\nConfigurazione bloccata");
-  Start();
-  Click(kApply0);
-  QStringList shown;
-  ASSERT_TRUE(Eventually([&] { return (shown = Shown("Varnik")).size() == 2; }));
-  shown.removeOne(window_);
-  PressReturn(shown.front());  // the box
+// An object that is slow, silent or gone, at start-up or at Apply: the user is
+// asked after 5 seconds; a stop, or an object that dies, ends the program as a
+// failure of that step with the list as it was; an answer while the box is
+// open goes on as if it had come at once, past the 10 seconds calls once had.
+// While the program waits, the window takes neither a second press nor a
+// request to close.
+TEST_F(LinuxProgramTest, SlowSilentOrDyingObjectIsWaitedForAsTheUserChooses) {
+  enum Then { kStop, kLetAnswer, kObjectDies };
+  const struct {
+    const char* label;
+    const char* switch_file;  // with no list the program reads Name at start-up
+    const char* switch_text;
+    Then then;
+    int status;
+    const char* calls;
+    const char* list;  // afterwards; nullptr: none
+    const char* error;
+  } cases[] = {
+      {"hang at start-up", "get-name.hang", "", kStop, 1, "Get Name\n", nullptr,
+       "smesso di attendere"},
+      {"hang at Apply", "apply.hang", "", kStop, 1, "Set Name VERDI-2\nApply true\n",
+       "ROSSI\r\nVERDI\r\n", "smesso di attendere"},
+      {"slow Apply", "apply.delay", "12", kLetAnswer, 0, "Set Name VERDI-2\nApply true\n",
+       "ROSSI\r\nVERDI-2\r\n", ""},
+      {"dying in Apply", "apply.exit", "", kObjectDies, 1, "Set Name VERDI-2\nApply true\n",
+       "ROSSI\r\nVERDI\r\n", "org.freedesktop.DBus.Error.NoReply: "},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    std::filesystem::remove(list_);
+    standin_.Write("calls", "");
+    standin_.Write(c.switch_file, c.switch_text);
+    const bool at_start = c.list == nullptr;
+    if (!at_start) WriteBytes(list_, "ROSSI\r\nVERDI\r\n");
+    Start();
+    QStringList known{window_};
+    if (!at_start) {
+      Click(kLine1);
+      Type("-2");
+      Click(kApply1);
+    }
+    if (!at_start && c.then != kObjectDies) {
+      // Once more, by the keyboard, and a request to close: both come to nothing.
+      XTool("xdotool", {"windowfocus", "--sync", window_, "key", "Return", "alt+F4"});
+      known << NewWindow(known);  // the box
+    }
+    if (c.then == kStop) {
+      XTool("xdotool", {"windowfocus", "--sync", known.back(), "key", "Escape"});
+    } else if (c.then == kLetAnswer) {
+      EXPECT_TRUE(Eventually([&] { return !Shown("Varnik").contains(known.back()); }));
+    }
+    if (c.status != 0) PressReturn(NewWindow(known));  // the failure box
 
-  EXPECT_EQ(ExitStatus(), 1);
-  const QByteArray errors = program_.readAllStandardError();
-  EXPECT_TRUE(errors.contains("VeruVeve.Error.Locked: Configurazione bloccata")) << errors.data();
-  EXPECT_EQ(standin_.Read("calls"), "Set Name ROSSI\nApply true\n");
-  EXPECT_EQ(ReadBytes(list_), "ROSSI\r\nVERDI\r\n");
+    EXPECT_EQ(ExitStatus(), c.status);
+    EXPECT_TRUE(program_.readAllStandardError().contains(c.error));
+    EXPECT_EQ(standin_.Read("calls"), c.calls);
+    EXPECT_EQ(std::filesystem::exists(list_) ? ReadBytes(list_) : "", c.list ? c.list : "");
+    standin_.Remove(c.switch_file);
+  }
 }
 
 TEST_F(LinuxProgramTest, FramedWindowSitsInTheMiddleOfTheScreen) {

@@ -15,6 +15,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <chrono>
 #include <functional>
 #include <sstream>
 #include <stdexcept>
@@ -200,6 +201,45 @@ TEST_F(VarnikWindowTest, BoxesArePlainTextWithOneOkButtonAndFitTheScreen) {
     EXPECT_EQ(box.parent, &window_);
     EXPECT_TRUE(box.size.boundedTo(screen) == box.size) << box.size.height();
   }
+}
+
+// A call whose answer the test gives by hand.
+class HandAnsweredCall final : public PendingCall {
+ public:
+  bool Answered() const override { return answered; }
+  bool WaitFor(std::chrono::milliseconds) override { return answered; }
+  bool answered = false;
+};
+
+// The box about a silent object: Enter waits longer, Esc, closing the box or
+// "Interrompi" stops, and an answer closes it by itself.
+TEST_F(VarnikWindowTest, WaitBoxWaitsOnEnterStopsOtherwiseAndClosesOnTheAnswer) {
+  Show();
+  HandAnsweredCall call;
+  const std::pair<std::function<void(QMessageBox&)>, WaitChoice> cases[] = {
+      {[](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Return); }, WaitChoice::KeepWaiting},
+      {[](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Escape); }, WaitChoice::Stop},
+      {[](QMessageBox& box) { box.close(); }, WaitChoice::Stop},
+      {[](QMessageBox& box) { box.buttons().back()->click(); }, WaitChoice::Stop},
+      {[&call](QMessageBox&) { call.answered = true; }, WaitChoice::Answered},
+  };
+  for (const auto& [act, choice] : cases) {
+    QStringList seen;  // title, text, each button's caption with the default one marked
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&, &act = act] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (box == nullptr || !seen.isEmpty()) return;
+      seen << box->windowTitle() << box->text();
+      for (QAbstractButton* button : box->buttons()) {
+        seen << button->text() + (button == box->defaultButton() ? "*" : "");
+      }
+      act(*box);
+    });
+    watch.start(0);
+    EXPECT_EQ(window_.AskToKeepWaiting(u"Non risponde.", u"Varnik", call), choice);
+    EXPECT_EQ(seen, QStringList({"Varnik", "Non risponde.", "Attendi ancora*", "Interrompi"}));
+  }
+  EXPECT_EQ(window_.AskToKeepWaiting(u"x", u"Varnik", call), WaitChoice::Answered);  // at once
 }
 
 }  // namespace

@@ -32,6 +32,7 @@ class StandinBus {
   void Write(const std::string& file, std::string_view text) const {
     WriteBytes(Folder() / file, text);
   }
+  void Remove(const std::string& file) const { std::filesystem::remove(Folder() / file); }
 
  private:
   std::filesystem::path Folder() const {
