@@ -5,7 +5,7 @@
 
 #include "app/failure_message.h"
 #include "app/win32/resource_ids.h"
-#include "setupconfig/setup_config.h"
+#include "setupconfig/object_wait.h"
 #include "ui/win32/failure_report.h"
 
 namespace varnik {

@@ -15,18 +15,27 @@ namespace varnik {
 
 using Microsoft::WRL::ComPtr;
 
-ComSetupConfig::ComSetupConfig(ComPtr<IDispatch> object) : object_(std::move(object)) {}
+ComSetupConfig::ComSetupConfig(std::unique_ptr<ObjectThread> thread, ObjectWaiter& waiter)
+    : thread_(std::move(thread)), waiter_(waiter) {}
 
 std::u16string ComSetupConfig::Name() {
-  return VariantText(GetProperty(*object_.Get(), L"Name").get());
+  auto name = std::make_shared<std::u16string>();
+  thread_->Call(ObjectCall::ReadName, waiter_, [name](ComPtr<IDispatch>& object) {
+    *name = VariantText(GetProperty(*object.Get(), L"Name").get());
+  });
+  return *name;
 }
 
 void ComSetupConfig::SetName(std::u16string_view name) {
-  PutProperty(*object_.Get(), L"Name", Variant::String(ToWide(name)));
+  thread_->Call(ObjectCall::AssignName, waiter_, [value = ToWide(name)](ComPtr<IDispatch>& object) {
+    PutProperty(*object.Get(), L"Name", Variant::String(value));
+  });
 }
 
 void ComSetupConfig::Apply(bool value) {
-  CallMethod(*object_.Get(), L"Apply", Variant::Boolean(value));
+  thread_->Call(ObjectCall::Apply, waiter_, [value](ComPtr<IDispatch>& object) {
+    CallMethod(*object.Get(), L"Apply", Variant::Boolean(value));
+  });
 }
 
 namespace {
@@ -40,21 +49,22 @@ namespace {
 
 }  // namespace
 
-std::unique_ptr<SetupConfig> CreateSetupConfig(std::u16string_view prog_id) {
-  const std::wstring id = ToWide(prog_id);
-  CLSID class_id{};
-  HRESULT result = CLSIDFromProgID(id.c_str(), &class_id);
-  if (FAILED(result)) ThrowCreationError(result);
+std::unique_ptr<SetupConfig> CreateSetupConfig(std::u16string_view prog_id, ObjectWaiter& waiter) {
+  auto thread = std::make_unique<ObjectThread>();
+  thread->Call(ObjectCall::Create, waiter, [id = ToWide(prog_id)](ComPtr<IDispatch>& object) {
+    CLSID class_id{};
+    HRESULT result = CLSIDFromProgID(id.c_str(), &class_id);
+    if (FAILED(result)) ThrowCreationError(result);
 
-  // Whatever kind of server is registered: in-process, local or remote.
-  ComPtr<IUnknown> object;
-  result = CoCreateInstance(class_id, nullptr, CLSCTX_SERVER, IID_PPV_ARGS(&object));
-  if (FAILED(result)) ThrowCreationError(result);
+    // Whatever kind of server is registered: in-process, local or remote.
+    ComPtr<IUnknown> created;
+    result = CoCreateInstance(class_id, nullptr, CLSCTX_SERVER, IID_PPV_ARGS(&created));
+    if (FAILED(result)) ThrowCreationError(result);
 
-  ComPtr<IDispatch> dispatch;
-  result = object.As(&dispatch);
-  if (FAILED(result)) ThrowComError(result);
-  return std::make_unique<ComSetupConfig>(std::move(dispatch));
+    result = created.As(&object);
+    if (FAILED(result)) ThrowComError(result);
+  });
+  return std::make_unique<ComSetupConfig>(std::move(thread), waiter);
 }
 
 }  // namespace varnik

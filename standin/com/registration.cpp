@@ -18,9 +18,9 @@ HKEY ClassesRoot() { return RunningUnderWine() ? HKEY_LOCAL_MACHINE : HKEY_CURRE
 
 std::wstring ClassesKey(const std::wstring& below) { return L"Software\\Classes\\" + below; }
 
-std::wstring ClassIdText() {
+std::wstring ClassIdText(const CLSID& class_id = kStandInClassId) {
   wchar_t text[40] = {};
-  StringFromGUID2(kStandInClassId, text, 40);
+  StringFromGUID2(class_id, text, 40);
   return text;
 }
 
@@ -78,6 +78,22 @@ HRESULT UnregisterServer() {
     if (const HRESULT result = DeleteTree(prog_id); FAILED(result)) return result;
   }
   return DeleteTree(L"CLSID\\" + ClassIdText());
+}
+
+HRESULT RegisterLocalServer(const wchar_t* program_path) {
+  const std::wstring class_key = L"CLSID\\" + ClassIdText(kLocalStandInClassId);
+  for (const HRESULT result : {
+           SetString(class_key, nullptr, kDescription),
+           SetString(class_key + L"\\LocalServer32", nullptr,
+                     L"\"" + std::wstring(program_path) + L"\""),
+       }) {
+    if (FAILED(result)) return result;
+  }
+  return S_OK;
+}
+
+HRESULT UnregisterLocalServer() {
+  return DeleteTree(L"CLSID\\" + ClassIdText(kLocalStandInClassId));
 }
 
 }  // namespace varnik::standin

@@ -4,61 +4,16 @@
 
 #include <objbase.h>
 
-#include <new>
 #include <string>
 
+#include "standin/com/class_factory.h"
 #include "standin/com/registration.h"
 #include "standin/com/standin_object.h"
-#include "standin/com/standin_store.h"
 
 namespace varnik::standin {
 namespace {
 
 HMODULE this_module = nullptr;
-
-class ClassFactory final : public IClassFactory {
- public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-    if (object == nullptr) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IClassFactory) {
-      *object = static_cast<IClassFactory*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  // One factory lives as long as the DLL; server locks keep the DLL.
-  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
-
-  HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** object) override {
-    if (object == nullptr) return E_POINTER;
-    *object = nullptr;
-    if (outer != nullptr) return CLASS_E_NOAGGREGATION;
-    try {
-      const Store store = Store::FromEnvironment();
-      store.Record(L"create");
-      if (const auto failure = store.FailureFor(L"create")) return failure->code;
-    } catch (const std::exception&) {
-      return E_FAIL;
-    }
-    auto* created = new (std::nothrow) SetupConfigObject();
-    if (created == nullptr) return E_OUTOFMEMORY;
-    const HRESULT result = created->QueryInterface(iid, object);
-    created->Release();
-    return result;
-  }
-
-  HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
-    if (lock) {
-      ++ServerReferences();
-    } else {
-      --ServerReferences();
-    }
-    return S_OK;
-  }
-};
 
 ClassFactory factory;
 

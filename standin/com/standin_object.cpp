@@ -73,6 +73,7 @@ bool IsPut(WORD flags) { return (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPER
 HRESULT Begin(const Store& store, std::wstring_view call, std::wstring_view argument,
               EXCEPINFO* exception) {
   store.Record(std::wstring(call) + std::wstring(argument));
+  store.Pace(call);
   if (const std::optional<Failure> failure = store.FailureFor(call)) {
     return Fail(*failure, exception);
   }
@@ -130,7 +131,19 @@ std::atomic<long>& ServerReferences() {
 
 SetupConfigObject::SetupConfigObject() { ++ServerReferences(); }
 
-SetupConfigObject::~SetupConfigObject() { --ServerReferences(); }
+namespace {
+std::atomic<void (*)()> server_empty{nullptr};
+}  // namespace
+
+void ReleaseServerReference() {
+  if (--ServerReferences() == 0) {
+    if (void (*const callback)() = server_empty.load()) callback();
+  }
+}
+
+void WhenServerEmpty(void (*callback)()) { server_empty = callback; }
+
+SetupConfigObject::~SetupConfigObject() { ReleaseServerReference(); }
 
 HRESULT SetupConfigObject::QueryInterface(REFIID iid, void** object) {
   if (object == nullptr) return E_POINTER;

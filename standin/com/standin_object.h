@@ -12,8 +12,13 @@ namespace varnik::standin {
 inline constexpr DISPID kNameId = 1;
 inline constexpr DISPID kApplyId = 2;
 
-// Objects and server locks alive in this DLL; it may unload when zero.
+// Objects and server locks alive in this module; the DLL may unload, and
+// the stand-in's own program ends, when there are none.
 std::atomic<long>& ServerReferences();
+// Takes one off ServerReferences; at zero, calls the function given to
+// WhenServerEmpty, if any (the stand-in's own program then ends).
+void ReleaseServerReference();
+void WhenServerEmpty(void (*callback)());
 
 // The stand-in configuration object: IDispatch only, with a Name property
 // kept in the store's file and an Apply method taking one Boolean. It checks

@@ -60,8 +60,9 @@ void Store::Record(std::wstring_view line) const {
   WriteFile(folder_ / L"calls.txt", Utf8FromWide(line) + "\n", std::ios::app);
 }
 
-std::optional<Failure> Store::FailureFor(std::wstring_view call) const {
-  const std::optional<std::string> bytes = ReadFile(folder_ / L"fail.txt");
+// The rest of the line of `file` that starts with `call` and a tab.
+std::optional<std::wstring> Store::LineFor(const wchar_t* file, std::wstring_view call) const {
+  const std::optional<std::string> bytes = ReadFile(folder_ / file);
   if (!bytes) return std::nullopt;
   const std::wstring text = WideFromUtf8(*bytes);
   std::size_t start = 0;
@@ -73,16 +74,46 @@ std::optional<Failure> Store::FailureFor(std::wstring_view call) const {
     start = end + 1;
 
     const std::size_t tab = line.find(L'\t');
-    if (tab == std::wstring_view::npos || line.substr(0, tab) != call) continue;
-    const std::wstring_view rest = line.substr(tab + 1);
-    const std::size_t second_tab = rest.find(L'\t');
-    const std::wstring code(rest.substr(0, second_tab));
-    Failure failure;
-    failure.code = static_cast<HRESULT>(std::wcstoul(code.c_str(), nullptr, 16));
-    if (second_tab != std::wstring_view::npos) failure.description = rest.substr(second_tab + 1);
-    return failure;
+    if (tab != std::wstring_view::npos && line.substr(0, tab) == call) {
+      return std::wstring(line.substr(tab + 1));
+    }
   }
   return std::nullopt;
+}
+
+void Store::Pace(std::wstring_view call) const {
+  const std::optional<std::wstring> pace = LineFor(L"pace.txt", call);
+  if (!pace) return;
+  if (*pace == L"exit") ExitProcess(3);
+  if (*pace != L"hang") {
+    Sleep(static_cast<DWORD>(std::wcstoul(pace->c_str(), nullptr, 10)));
+    return;
+  }
+  // Woken by every file made in the folder, until the release.
+  const HANDLE change =
+      FindFirstChangeNotificationW(folder_.c_str(), FALSE, FILE_NOTIFY_CHANGE_FILE_NAME);
+  // A folder that cannot be watched (or is gone) ends the hang.
+  while (change != INVALID_HANDLE_VALUE && !fs::exists(folder_ / L"release.txt") &&
+         WaitForSingleObject(change, INFINITE) == WAIT_OBJECT_0 &&
+         FindNextChangeNotification(change)) {
+  }
+  if (change != INVALID_HANDLE_VALUE) FindCloseChangeNotification(change);
+}
+
+void Store::RecordServer(DWORD process_id) const {
+  WriteFile(folder_ / L"server.txt", std::to_string(process_id), std::ios::trunc);
+}
+
+std::optional<Failure> Store::FailureFor(std::wstring_view call) const {
+  const std::optional<std::wstring> line = LineFor(L"fail.txt", call);
+  if (!line) return std::nullopt;
+  const std::wstring_view rest = *line;
+  const std::size_t second_tab = rest.find(L'\t');
+  const std::wstring code(rest.substr(0, second_tab));
+  Failure failure;
+  failure.code = static_cast<HRESULT>(std::wcstoul(code.c_str(), nullptr, 16));
+  if (second_tab != std::wstring_view::npos) failure.description = rest.substr(second_tab + 1);
+  return failure;
 }
 
 }  // namespace varnik::standin

@@ -405,6 +405,117 @@ TEST_F(WindowTest, FailureOfTheObjectIsReportedAndEndsTheProgram) {
   }
 }
 
+// --- A slow object ----------------------------------------------------------------
+//
+// The first wait before the box is the program's real five seconds: these
+// runs are few. The stand-in hangs in the DLL, on the object's thread; it
+// dies in a call only when served by its own program, out of process.
+
+// A button of a box by its text; nullptr when there is none.
+HWND ButtonOf(HWND box, const wchar_t* text) {
+  return box != nullptr ? FindWindowExW(box, nullptr, L"Button", text) : nullptr;
+}
+
+enum class Then { StopButton, StopEsc, Answer, None };
+struct SlowCase {
+  const char* call;
+  const char* pace;
+  Then then;
+  std::optional<FailedStep> step;  // nothing: the apply succeeds
+};
+
+// One run of the program against a call paced as the case says, as the user
+// answers the box (Then::None: no box).
+void RunSlowCase(const SlowCase& c, const std::filesystem::path& work,
+                 const std::filesystem::path& list_file) {
+  SCOPED_TRACE(std::string(c.call) + " " + c.pace);
+  const bool dies = c.then == Then::None;
+  std::optional<ObjectInItsOwnProgram> out_of_process;
+  if (dies) out_of_process.emplace();
+  StandInState standin;
+  standin.SetName(u"ROSSI");
+  standin.Pace(c.call, c.pace);
+  const bool at_start = std::string_view(c.call) == "get Name";
+  const std::string list = "Bianchi\r\nVerdi\r\n";
+  if (at_start) {
+    std::filesystem::remove(list_file);
+  } else {
+    WriteBytes(list_file, list);
+  }
+  VarnikProcess process(work);
+  HWND form = nullptr;
+  if (!at_start) {
+    form = process.WaitForForm();
+    if (dies && form == nullptr && ButtonOf(process.MessageBoxNow(), L"Interrompi") != nullptr) {
+      Click(ButtonOf(process.MessageBoxNow(), L"Interrompi"));
+      GTEST_SKIP() << "this Wine prefix cannot start the stand-in's own program (RpcSs)";
+    }
+    ASSERT_NE(form, nullptr);
+    Send(GetDlgItem(form, kTxtLabelId[0]), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"Neri"));
+    Click(GetDlgItem(form, kCmdAvviaId[0]));
+    Click(GetDlgItem(form, kCmdAvviaId[1]));
+    PostMessageW(form, WM_CLOSE, 0, 0);
+  }
+
+  HWND box = process.WaitForMessageBox();
+  ASSERT_NE(box, nullptr) << "no box";
+  EXPECT_EQ(TextOf(box), L"Varnik");
+  if (!dies) {
+    const HWND wait_longer = ButtonOf(box, L"Attendi ancora");
+    ASSERT_NE(wait_longer, nullptr) << "not the box that asks whether to wait";
+    EXPECT_NE(ButtonOf(box, L"Interrompi"), nullptr);
+    EXPECT_TRUE(form == nullptr || IsWindow(form)) << "closed while waiting";
+    if (c.then == Then::Answer) standin.Release();
+    if (c.then == Then::StopButton) Click(ButtonOf(box, L"Interrompi"));
+    if (c.then == Then::StopEsc) PostKey(wait_longer, VK_ESCAPE);
+    ASSERT_TRUE(process.WaitUntil([&] { return !IsWindow(box); })) << "the box stays";
+    if (c.step) {
+      box = process.WaitForMessageBox();
+      ASSERT_NE(box, nullptr) << "no failure box";
+    }
+  }
+
+  if (c.step) {
+    // RPC_S_CALL_FAILED as an HRESULT, when the server is gone.
+    constexpr auto kCallFailed = static_cast<HRESULT>(0x800706BEu);
+    PlatformError failure = dies ? PlatformError(SystemErrorText(kCallFailed),
+                                                 {static_cast<std::uint32_t>(kCallFailed)})
+                                 : PlatformError("", {std::nullopt, false, true});
+    failure.MarkStep(*c.step);
+    EXPECT_EQ(MessageText(box), ToWide(MessageForFailure(failure).box));
+    Click(GetDlgItem(box, IDOK));
+  }
+  EXPECT_EQ(process.WaitForExit(), c.step ? 1u : 0u);
+  if (at_start) {
+    EXPECT_FALSE(std::filesystem::exists(list_file));
+  } else {
+    EXPECT_EQ(ReadBytes(list_file), c.step ? list : "Neri\r\nVerdi\r\n");
+    const Calls calls = standin.Calls();
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), ApplyLine(true)), 1) << "a second apply";
+  }
+}
+
+// A call that does not answer shows the box, the window still open though
+// asked to close and the second apply button pressed; stopping there fails
+// the step as any failure of the object does, and nothing is saved. An
+// answer while the box is open closes it and the program goes on.
+TEST_F(WindowTest, SlowObjectIsWaitedForUntilItAnswersOrTheUserStops) {
+  const SlowCase cases[] = {
+      {"get Name", "hang", Then::StopButton, FailedStep::ReadName},
+      {"call Apply", "hang", Then::StopEsc, FailedStep::CallApply},
+      {"call Apply", "hang", Then::Answer, std::nullopt},
+  };
+  for (const SlowCase& c : cases) {
+    SCOPED_TRACE(std::string(c.call) + " " + c.pace);
+    RunSlowCase(c, work_.path(), list_);
+  }
+}
+
+// A server that dies in the call fails it at once with the system's text.
+TEST_F(WindowTest, ObjectWhoseServerDiesInApplyFailsTheStepAtOnce) {
+  RunSlowCase({"call Apply", "exit", Then::None, FailedStep::CallApply}, work_.path(), list_);
+}
+
 // --- As the installer leaves it ------------------------------------------------------
 //
 // scripts/test-msi runs this alone after a silent install, with

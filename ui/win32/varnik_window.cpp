@@ -7,6 +7,7 @@
 #include "ui/win32/control_ids.h"
 #include "ui/win32/form_layout.h"
 #include "ui/win32/twips.h"
+#include "ui/win32/wait_box.h"
 #include "ui/win32/win32_error.h"
 
 namespace varnik {
@@ -187,6 +188,17 @@ void VarnikWindow::ShowInformation(std::u16string_view text, std::u16string_view
   MessageBoxW(window_, ToWide(text).c_str(), ToWide(title).c_str(), MB_OK | MB_ICONINFORMATION);
 }
 
+WaitChoice VarnikWindow::AskToKeepWaiting(std::u16string_view text, std::u16string_view title,
+                                          PendingCall& call) {
+  const bool was_busy = std::exchange(busy_, true);
+  struct Restore {
+    bool& busy;
+    bool value;
+    ~Restore() { busy = value; }
+  } restore{busy_, was_busy};
+  return AskToKeepWaitingBox(window_, text, title, call);
+}
+
 void VarnikWindow::CloseWindow() {
   if (window_ != nullptr) DestroyWindow(window_);
 }
@@ -211,7 +223,12 @@ void VarnikWindow::OnCommand(int id, int code, HWND control) {
     FollowFocus(control);
     return;
   }
-  if (code != BN_CLICKED) return;
+  if (code != BN_CLICKED || busy_) return;
+  busy_ = true;
+  struct Done {
+    bool& busy;
+    ~Done() { busy = false; }
+  } done{busy_};
   // IDOK and IDCANCEL, which the dialog manager sends for Enter and Esc, match
   // no control and do nothing.
   for (std::int16_t index = 0; index < 2; ++index) {
@@ -242,6 +259,10 @@ LRESULT VarnikWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) 
       // which one to draw as the default): the one FollowFocus chose.
       return default_button_ != nullptr ? MAKELRESULT(GetDlgCtrlID(default_button_), DC_HASDEFID)
                                         : 0;
+    case WM_CLOSE:
+      // Not behind the back of an event, such as an apply waiting for the object.
+      if (!busy_) DestroyWindow(window_);
+      return 0;
     case WM_ACTIVATE:
       if (LOWORD(wparam) == WA_INACTIVE) {
         last_focus_ = GetFocus();

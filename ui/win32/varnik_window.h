@@ -20,9 +20,10 @@ namespace varnik {
 // IsDialogMessage(handle(), ...). The button with the focus is the default
 // one, however it got the focus (Tab, a click, the window activated again),
 // so Enter presses it as Space does; with the focus in a line no button is
-// the default and Enter presses nothing. Screen readers learn which line each
-// control belongs to from hidden labels before the entry lines and from names
-// set on the buttons.
+// the default and Enter presses nothing. While one event is handled, the
+// window starts no other and a request to close it is ignored. Screen readers
+// learn which line each control belongs to from hidden labels before the
+// entry lines and from names set on the buttons.
 class VarnikWindow final : public DialogSurface {
  public:
   struct Events {
@@ -54,6 +55,8 @@ class VarnikWindow final : public DialogSurface {
   std::u16string EntryText(EntryLine line) const override;
   void SetEntryText(EntryLine line, std::u16string_view text) override;
   void ShowInformation(std::u16string_view text, std::u16string_view title) override;
+  WaitChoice AskToKeepWaiting(std::u16string_view text, std::u16string_view title,
+                              PendingCall& call) override;
   void CloseWindow() override;
 
  private:
@@ -76,6 +79,10 @@ class VarnikWindow final : public DialogSurface {
   HFONT font_ = nullptr;
   HWND last_focus_ = nullptr;      // restored when the window is activated again
   HWND default_button_ = nullptr;  // the focused button, pressed by Enter
+  // While an event is handled or the object is waited for, the boxes shown
+  // meanwhile run their own message loops: the window then starts no other
+  // event and does not close.
+  bool busy_ = false;
 };
 
 }  // namespace varnik
