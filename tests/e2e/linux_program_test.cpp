@@ -180,10 +180,8 @@ TEST_F(LinuxProgramTest, SlowSilentOrDyingObjectIsWaitedForAsTheUserChooses) {
 // failed save, reported as one, not the program ending without a word.
 TEST_F(LinuxProgramTest, SaveStoppedByTheFileSizeLimitIsReported) {
   WriteBytes(list_, "ROSSI\r\nVERDI\r\n");
-  Start([] {
-    const rlimit none{0, 0};
-    setrlimit(RLIMIT_FSIZE, &none);
-  });
+  const rlimit none{0, 0};
+  Start([&] { setrlimit(RLIMIT_FSIZE, &none); });
   Click(kLine1);
   Type("-2");
   Click(kApply1);
