@@ -18,9 +18,13 @@ namespace {
 // error is. Writing to a closed pipe fails instead of ending the program, and
 // a standard stream the program was started without is opened on /dev/null,
 // so no file or socket the program opens later takes its number and gets the
-// text meant for standard error.
+// text meant for standard error. A write past the file-size limit the
+// program was started with fails too (EFBIG), so a save it stops is reported
+// as a failed save, rather than the program ending in its middle without a
+// word after the object took the new Name.
 void GuardStandardStreams() {
   signal(SIGPIPE, SIG_IGN);
+  signal(SIGXFSZ, SIG_IGN);
   for (int fd = 0; fd <= 2; ++fd) {
     if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
       // The lowest free number is the one just found closed.

@@ -2,7 +2,9 @@
 // system has them). Every call that changes something on disk goes through
 // listfile/posix/system_calls.h.
 #include <fcntl.h>
+#include <linux/fs.h>
 #include <stdio.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -228,6 +230,12 @@ class PendingFile {
   // could be made (errno says why).
   PendingFile(const std::string& target, mode_t mode) : target_(target) {
     const std::string folder = FolderOf(target).empty() ? "." : FolderOf(target);
+    // In an append-only folder a new name can be made but never renamed or
+    // removed again: the file could replace nothing and would stay behind.
+    if (AppendOnly(folder)) {
+      errno = EPERM;
+      return;
+    }
     fd_ = posix::Create(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
     if (fd_ >= 0) {
       struct stat link {};
@@ -273,6 +281,13 @@ class PendingFile {
   }
 
  private:
+  static bool AppendOnly(const std::string& folder) {
+    Descriptor directory(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    int flags = 0;
+    return directory.get() >= 0 && ioctl(directory.get(), FS_IOC_GETFLAGS, &flags) == 0 &&
+           (flags & FS_APPEND_FL) != 0;
+  }
+
   std::string SelfLink() const { return "/proc/self/fd/" + std::to_string(fd_); }
 
   // An unnamed file gets a fresh name of its own, through the link the

@@ -5,7 +5,9 @@
 // start-up, that each leave one whole list.
 #include <acl/libacl.h>
 #include <gtest/gtest.h>
+#include <linux/fs.h>
 #include <sched.h>
+#include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -153,6 +155,17 @@ class PosixListTest : public ::testing::Test {
   NameListFile file_{test::Utf8(list_)};
 };
 
+// Sets or clears a folder's append-only mark, where the file system has one.
+bool MarkAppendOnly(const fs::path& folder, bool on) {
+  const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  int flags = 0;
+  const bool done = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 &&
+                    (flags = on ? flags | FS_APPEND_FL : flags & ~FS_APPEND_FL,
+                     ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0);
+  close(fd);
+  return done;
+}
+
 // Start-up, then a save, with each thing that may stand at the list's place.
 // Only a plain file is read or replaced, as the user may write it, with all
 // that belongs to it; nothing else is read, written or replaced, and no
@@ -216,6 +229,7 @@ TEST_F(PosixListTest, WhatStandsAtTheListsPlace) {
          chown(list.c_str(), 0, 0), chmod(list.c_str(), 0666);
        },
        "OLD; ", true},
+      {"append-only folder", [&] { MarkAppendOnly(folder, true); }, "OLD; ", true},
       {"a file bound over the list",
        [&] {
          WriteBytes(folder / "bound", "LEGATO\r\n");
@@ -231,6 +245,7 @@ TEST_F(PosixListTest, WhatStandsAtTheListsPlace) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     chmod(folder.c_str(), 0755);
+    if (kRoot) MarkAppendOnly(folder, false);
     for (const std::string& name : FolderContents(folder)) fs::remove_all(folder / name);
     SetUp();
     if (c.by_root && !kRoot) {

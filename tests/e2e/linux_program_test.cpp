@@ -7,6 +7,7 @@
 #include <QPoint>
 #include <QProcess>
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <functional>
@@ -173,6 +174,21 @@ TEST_F(LinuxProgramTest, SlowSilentOrDyingObjectIsWaitedForAsTheUserChooses) {
     EXPECT_EQ(std::filesystem::exists(list_) ? ReadBytes(list_) : "", c.list ? c.list : "");
     standin_.Remove(c.switch_file);
   }
+}
+
+// A save stopped by the file-size limit the program was started with is a
+// failed save, reported as one, not the program ending without a word.
+TEST_F(LinuxProgramTest, SaveStoppedByTheFileSizeLimitIsReported) {
+  WriteBytes(list_, "ROSSI\r\nVERDI\r\n");
+  const rlimit none{0, 0};
+  Start([&] { setrlimit(RLIMIT_FSIZE, &none); });
+  Click(kLine1);
+  Type("-2");
+  Click(kApply1);
+  PressReturn(NewWindow({window_}));
+  EXPECT_EQ(ExitStatus(), 1);
+  EXPECT_TRUE(program_.readAllStandardError().contains("(name_start.txt), che è rimasto com'era"));
+  EXPECT_EQ(ReadBytes(list_), "ROSSI\r\nVERDI\r\n");
 }
 
 // Exit then ends the program, the object told nothing, no list saved.
