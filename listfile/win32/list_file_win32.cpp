@@ -374,7 +374,15 @@ void WriteInPlace(const std::string& path, const std::wstring& list, std::string
     to.QuadPart = static_cast<LONGLONG>(offset);
     return SetFilePointerEx(file.get(), to, nullptr, FILE_BEGIN) != FALSE;
   };
-  const auto resize = [&](std::uint64_t size) { return seek(size) && SetEndOfFile(file.get()); };
+  // Sets the file's end, only where it moves: Wine fails setting a file's end
+  // to its size on a full disk when that size is nothing, which would leave an
+  // empty list that was put back reported as damaged.
+  const auto resize = [&](std::uint64_t size) {
+    LARGE_INTEGER now{};
+    if (!GetFileSizeEx(file.get(), &now)) return false;
+    return static_cast<std::uint64_t>(now.QuadPart) == size ||
+           (seek(size) && SetEndOfFile(file.get()));
+  };
   const auto read = [&](std::string& into) {
     for (std::size_t at = 0; at < into.size();) {
       DWORD got = 0;

@@ -204,6 +204,31 @@ TEST_F(Win32ListFile, FolderForbiddingNewFilesGetsTheListRewrittenInPlace) {
   SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
+// On a full disk the in-place rewrite cannot take the new bytes: an empty
+// list is put back, and the failure says it is as it was.
+TEST_F(Win32ListFile, FullDiskFailsTheInPlaceRewriteOfAnEmptyListLeavingItAsItWas) {
+  test::WriteBytes(file_.path, "");
+  const test::TempDir small;
+  const std::string folder = UnixPath(small.path());
+  // Root under Wine: a file system of two pages, filled, in a folder made
+  // immutable.
+  if (folder.empty() ||
+      !RunUnix(small.path(), "mount -t tmpfs -o size=8k tmpfs '" + folder + "'")) {
+    GTEST_SKIP() << "no small file system mounted";
+  }
+  const NameListFile list{test::Utf8(small.path() / kNameListFileName)};
+  if (RunUnix(small.path(), ": >name_start.txt && (head -c 65536 /dev/zero >fill; chattr +i .)")) {
+    try {
+      SaveNameList(u"PRIMA", u"SECONDA", list);
+      ADD_FAILURE() << "saved on a full disk";
+    } catch (const PlatformError& error) {
+      EXPECT_FALSE(error.list_may_be_damaged()) << error.what();
+    }
+    EXPECT_EQ(test::ReadBytes(small.path() / kNameListFileName), "");
+  }
+  EXPECT_TRUE(RunUnix(small.path() / "..", "chattr -i '" + folder + "'; umount '" + folder + "'"));
+}
+
 // An empty list is deleted only while it is the file that was read and still
 // empty, and never through a link (which Wine does not show as one).
 TEST_F(Win32ListFile, EmptyListIsDeletedOnlyWhileItIsTheEmptyFileRead) {
