@@ -132,10 +132,26 @@ std::string FreshNameBeside(const std::string& path) {
   return FolderOf(path) + "." + NameOf(path) + suffix;
 }
 
+// A link in a folder that others may write is followed only when it is the
+// user's own or the folder owner's: anyone else who may write there could
+// have put it in the list's place to send the save into a file of their
+// choosing that the user may write. The kernel refuses such links the same
+// way in sticky folders open to all; here the rule holds in every shared one.
+bool PlantedByAnother(const std::string& path) {
+  struct stat link {};
+  struct stat folder {};
+  const std::string folder_path = FolderOf(path).empty() ? "." : FolderOf(path);
+  return lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode) &&
+         stat(folder_path.c_str(), &folder) == 0 && (folder.st_mode & (S_IWGRP | S_IWOTH)) != 0 &&
+         link.st_uid != geteuid() && link.st_uid != folder.st_uid;
+}
+
 // The file a path leads to once links are followed; a save replaces that file
-// and leaves the links as they are.
-std::string LinkTarget(std::string path) {
+// and leaves the links as they are. A link planted by another user in a
+// shared folder fails, naming the list as `shown`.
+std::string LinkTarget(std::string path, const std::string& shown) {
   for (int hops = 0; hops < 40; ++hops) {
+    if (PlantedByAnother(path)) Fail(shown, EACCES);
     std::string target(PATH_MAX, '\0');
     const ssize_t length = readlink(path.c_str(), target.data(), target.size());
     if (length <= 0) break;  // not a link, or nothing there
@@ -378,7 +394,7 @@ void ReplaceListFile(const std::string& path, std::string_view bytes) {
   // own rights, whether the user may change it at all: a list the user may
   // not write (marked read-only, or someone else's) is never replaced. It is
   // read too, for its access rules and attributes.
-  const std::string target = LinkTarget(path);
+  const std::string target = LinkTarget(path, path);
   struct stat old {};
   Descriptor list = OpenPlainFile(target, path, O_RDWR | O_NOFOLLOW, old);
   const bool has_old = list.get() >= 0;

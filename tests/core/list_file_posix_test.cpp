@@ -200,6 +200,19 @@ TEST_F(PosixListTest, WhatStandsAtTheListsPlace) {
          chmod((folder / "real/list.txt").c_str(), 0640);
        },
        "OLD; ", false, false},
+      {"another's link in a shared folder",
+       [&] {
+         fs::create_directory(folder / "real");
+         fs::rename(list, folder / "real/list.txt");
+         fs::create_symlink("real/list.txt", list);
+         chown((folder / "real/list.txt").c_str(), kUser, kGroup);
+         lchown(list.c_str(), 4242, 4242), chmod(folder.c_str(), 0777);
+       },
+       "OLD; " + Says(EACCES),
+       true,
+       true,
+       {},
+       "real/list.txt"},
       {"dangling link", [&] { fs::remove(list), fs::create_symlink("missing.txt", list); }, "; "},
       {"FIFO", [&] { fs::remove(list), mkfifo(list.c_str(), 0666); },
        NotPlain("una pipe con nome (FIFO)") + "; " + NotPlain("una pipe con nome (FIFO)")},
