@@ -167,7 +167,10 @@ ObjectThread::ObjectThread() : shared_(std::make_shared<Shared>()) {
 }
 
 ObjectThread::~ObjectThread() {
-  if (!abandoned_) {
+  // A stopped call that has come back since (cancelled, or answered late
+  // while the failure was on screen) left the thread idle: it lets go of the
+  // object as after any call, so that a server kept only by it can end.
+  if (!abandoned_ || WaitForSingleObject(shared_->job_done, 0) == WAIT_OBJECT_0) {
     shared_->job = nullptr;
     SetEvent(shared_->job_ready);
     WaitForSingleObject(thread_, kReleaseWaitMs);

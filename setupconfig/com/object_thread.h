@@ -33,7 +33,8 @@ class ObjectThread {
   // Starts the thread; throws PlatformError when it cannot.
   ObjectThread();
   // Releases the object on its thread and ends the thread; after a call was
-  // abandoned, leaves the thread and the object to the end of the process.
+  // abandoned and while it still runs, leaves the thread and the object to
+  // the end of the process.
   ~ObjectThread();
   ObjectThread(const ObjectThread&) = delete;
   ObjectThread& operator=(const ObjectThread&) = delete;

@@ -64,6 +64,15 @@ class StandInState {
       CloseHandle(server);
     }
   }
+  // Whether the stand-in's own program ends by itself within the time limit.
+  bool ServerEnds() const {
+    const auto id = static_cast<DWORD>(std::stoul("0" + ReadBytes(dir_.path() / "server.txt")));
+    const HANDLE server = OpenProcess(SYNCHRONIZE, FALSE, id);
+    if (server == nullptr) return true;
+    const bool ended = WaitForSingleObject(server, 10000) == WAIT_OBJECT_0;
+    CloseHandle(server);
+    return ended;
+  }
   // The record, one entry a call, UTF-8.
   std::vector<std::string> Calls() const {
     std::istringstream record(ReadBytes(dir_.path() / "calls.txt"));
