@@ -47,8 +47,11 @@ std::unique_ptr<ListFileReader> OpenListFile(const std::string& path);
 // so never a planted link, FIFO or file), reach the disk, and then replace
 // the list in one step; a reader sees the old list or the new one, whole. The
 // list keeps its permissions, and its owner and group where the process may
-// set them (on Windows its attributes and access rules); a link to the list
-// is written through and stays a link. Only a plain file, or nothing, is
+// set them (on POSIX also its access control list and extended attributes; on
+// Windows its attributes and access rules); a link to the list is written
+// through and stays a link, except that on POSIX a link in a folder others
+// may write is followed only when it is the process's own or the folder
+// owner's (else the save fails). Only a plain file, or nothing, is
 // replaced, and only where the process may write the list itself; anything
 // else fails and is left as it is. Where the list cannot be replaced but may
 // be written, it is rewritten in place, with room reserved first and the old
