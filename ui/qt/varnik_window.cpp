@@ -252,7 +252,14 @@ void VarnikWindow::Layout() {
     cmd_avvia_[i]->setGeometry(ToPixels(kCmdAvviaRect[i], dpi));
   }
   cmd_annulla_->setGeometry(ToPixels(kCmdAnnullaRect, dpi));
-  setFont(FormFont(*cmd_avvia_[0]));
+  // Each control is given the font as well: a font the window takes while it
+  // changes screens does not reach them by itself.
+  const QFont font = FormFont(*cmd_avvia_[0]);
+  setFont(font);
+  for (QWidget* control : std::initializer_list<QWidget*>{
+           txt_label_[0], cmd_avvia_[0], cmd_annulla_, txt_label_[1], cmd_avvia_[1]}) {
+    control->setFont(font);
+  }
 }
 
 void VarnikWindow::SetTitle(std::u16string_view title) {
