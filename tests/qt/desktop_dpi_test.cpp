@@ -34,13 +34,10 @@ int ShowForm(int argc, char* argv[]) {
   VarnikWindow window;
   window.show();
   if (!QTest::qWaitForWindowExposed(&window)) return 1;
-  QProcess xwininfo;
-  xwininfo.start("xwininfo", {"-id", QString::number(window.winId())});
-  xwininfo.waitForFinished();
-  const QString client = QString::fromUtf8(xwininfo.readAllStandardOutput());
-  const auto number = [&](const char* label) {
-    return client.section(label, 1).section('\n', 0, 0).toInt();
-  };
+  QProcess client;  // its width and height
+  client.start("sh", {"-c", "xwininfo -id $0 | awk '/Width:|Height:/ { printf \"%s \", $2 }'",
+                      QString::number(window.winId())});
+  client.waitForFinished();
   bool fit = true;
   for (const QPushButton* button : window.findChildren<QPushButton*>()) {
     const int margin = button->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button);
@@ -48,7 +45,7 @@ int ShowForm(int argc, char* argv[]) {
                      button->width() - 2 * margin;
   }
   const auto* apply = window.findChild<QPushButton*>("CmdAvvia0");
-  std::cout << number("Width:") << ' ' << number("Height:") << ' ' << fit << ' '
+  std::cout << client.readAllStandardOutput().toStdString() << fit << ' '
             << QFontMetricsF(apply->font(), apply).horizontalAdvance(apply->text()) *
                    window.devicePixelRatioF()
             << std::endl;
