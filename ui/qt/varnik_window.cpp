@@ -1,5 +1,7 @@
 #include "ui/qt/varnik_window.h"
 
+#include <initializer_list>
+
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QApplication>
@@ -21,6 +23,9 @@
 
 namespace varnik {
 namespace {
+
+// The DPI of a screen that does not say its own.
+constexpr double kDefaultDpi = 96;
 
 // The form as drawn, in twips: the client area and each control's place in
 // it (left, top, width, height).

@@ -36,9 +36,6 @@ class VarnikWindow final : public QWidget, public DialogSurface {
 
   explicit VarnikWindow(QWidget* parent = nullptr);
 
-  // The DPI of a screen that does not say its own.
-  static constexpr double kDefaultDpi = 96;
-
   // The primary screen's whole geometry, in twips at the window's DPI.
   Twips ScreenWidth() const override;
   Twips ScreenHeight() const override;
