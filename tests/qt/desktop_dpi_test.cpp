@@ -27,8 +27,8 @@ namespace {
 constexpr char kShowForm[] = "--show-form";
 
 // One line on standard output: the client size in the screen's pixels as X
-// tells it, whether every caption fits inside its button's margins, and the
-// apply caption's width in the screen's pixels.
+// tells it, whether the apply caption, which the form's font is chosen for,
+// fits inside its button's margins, and its width in the screen's pixels.
 int ShowForm(int argc, char* argv[]) {
   QApplication app(argc, argv);
   VarnikWindow window;
@@ -38,22 +38,17 @@ int ShowForm(int argc, char* argv[]) {
   client.start("sh", {"-c", "xwininfo -id $0 | awk '/Width:|Height:/ { printf \"%s \", $2 }'",
                       QString::number(window.winId())});
   client.waitForFinished();
-  bool fit = true;
-  for (const QPushButton* button : window.findChildren<QPushButton*>()) {
-    const int margin = button->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button);
-    fit = fit && QFontMetricsF(button->font(), button).horizontalAdvance(button->text()) <=
-                     button->width() - 2 * margin;
-  }
-  const auto* apply = window.findChild<QPushButton*>("CmdAvvia0");
-  std::cout << client.readAllStandardOutput().toStdString() << fit << ' '
-            << QFontMetricsF(apply->font(), apply).horizontalAdvance(apply->text()) *
-                   window.devicePixelRatioF()
-            << std::endl;
+  const auto& apply = *window.findChild<QPushButton*>("CmdAvvia0");
+  const int margin = apply.style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, &apply);
+  const qreal caption = QFontMetricsF(apply.font(), &apply).horizontalAdvance(apply.text());
+  std::cout << client.readAllStandardOutput().toStdString()
+            << (caption <= apply.width() - 2 * margin) << ' '
+            << caption * window.devicePixelRatioF() << std::endl;
   return 0;
 }
 
 // The client area is the form's twips at the DPI, within a pixel, and its
-// text grows with it, the captions still fitting.
+// text grows with it, the caption still fitting.
 TEST(DesktopDpiTest, FormAndItsTextGrowWithTheDpiEachWayADesktopSaysIt) {
   // A shell command that says the DPI (%1) on the desktop, and a variable of
   // Qt's (%1 the scale factor). With Qt's own scaling off or rounded, Qt
