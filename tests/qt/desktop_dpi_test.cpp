@@ -86,6 +86,7 @@ TEST(DesktopDpiTest, FormAndItsTextGrowWithTheDpiEachWayADesktopSaysIt) {
       }
       QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
       environment.insert("QT_QPA_PLATFORM", "xcb");
+      for (const auto& other : ways) environment.remove(other.variable ? other.variable : "");
       if (way.variable) environment.insert(way.variable, QString(way.value).arg(dpi / 96.0));
       QProcess form;
       form.setProcessEnvironment(environment);
