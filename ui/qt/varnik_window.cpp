@@ -1,7 +1,10 @@
 #include "ui/qt/varnik_window.h"
 
+#include <initializer_list>
+
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QApplication>
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -14,11 +17,15 @@
 #include <QStyle>
 #include <QTimer>
 #include <QValidator>
+#include <QWindow>
 
 #include "ui/qt/twips.h"
 
 namespace varnik {
 namespace {
+
+// The DPI of a screen that does not say its own.
+constexpr double kDefaultDpi = 96;
 
 // The form as drawn, in twips: the client area and each control's place in
 // it (left, top, width, height).
@@ -61,9 +68,9 @@ QAccessibleInterface* AccessibleForm(const QString& class_name, QObject* object)
   return new QAccessibleWidget(qobject_cast<QWidget*>(object), QAccessible::Window);
 }
 
-QRect ToPixels(const TwipsRect& rect) {
-  return {PixelsFromTwips(rect.left), PixelsFromTwips(rect.top), PixelsFromTwips(rect.width),
-          PixelsFromTwips(rect.height)};
+QRect ToPixels(const TwipsRect& rect, double dpi) {
+  return {PixelsFromTwips(rect.left, dpi), PixelsFromTwips(rect.top, dpi),
+          PixelsFromTwips(rect.width, dpi), PixelsFromTwips(rect.height, dpi)};
 }
 
 QRect PrimaryScreenGeometry() {
@@ -72,17 +79,20 @@ QRect PrimaryScreenGeometry() {
 }
 
 // The captions were drawn for a narrower system font than most desktops use.
-// Rather than clip the apply buttons' caption, the form takes the system font
-// made smaller, a step at a time, until the caption fits inside the button's
-// margins; all five controls share it.
+// Rather than clip the apply buttons' caption, the form takes the desktop's
+// font for buttons made smaller, a step at a time, until the caption fits
+// inside the button's margins, measured at the button's DPI; all five
+// controls share it.
 QFont FormFont(const QPushButton& button) {
   const int margin = button.style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, &button);
   const qreal room = button.width() - 2 * margin;
-  QFont font = button.font();
+  QFont font = QApplication::font(&button);
+  const auto advance = [&] {
+    return QFontMetricsF(font, &button).horizontalAdvance(button.text());
+  };
   // A font is sized either in points or in pixels; shrink whichever it uses.
   const bool in_points = font.pointSizeF() > 0;
-  for (int step = 0; step < 40 && QFontMetricsF(font).horizontalAdvance(button.text()) > room;
-       ++step) {
+  for (int step = 0; step < 40 && advance() > room; ++step) {
     if (in_points && font.pointSizeF() > 6.5) {
       font.setPointSizeF(font.pointSizeF() - 0.5);
     } else if (!in_points && font.pixelSize() > 8) {
@@ -98,13 +108,12 @@ QFont FormFont(const QPushButton& button) {
 // text box presses nothing; Enter or Space presses the button that has the
 // focus, as on Windows.
 QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption,
-                        QStringView accessible_name, const TwipsRect& rect) {
+                        QStringView accessible_name) {
   auto* button = new QPushButton(caption, parent);
   button->setObjectName(QString::fromLatin1(name));
   button->setAccessibleName(accessible_name.toString());
   button->setAutoDefault(true);
   button->setDefault(false);
-  button->setGeometry(ToPixels(rect));
   return button;
 }
 
@@ -135,15 +144,13 @@ class FirstLineOfInsertion final : public QValidator {
   QString before_;
 };
 
-QLineEdit* MakeEntry(QWidget* parent, const char* name, QStringView accessible_name,
-                     const TwipsRect& rect) {
+QLineEdit* MakeEntry(QWidget* parent, const char* name, QStringView accessible_name) {
   auto* entry = new QLineEdit(parent);
   entry->setObjectName(QString::fromLatin1(name));
   entry->setAccessibleName(accessible_name.toString());
   entry->setValidator(new FirstLineOfInsertion(entry));
   entry->setMaxLength(VarnikWindow::kMaxLength);
   entry->setText(kDesignText.toString());
-  entry->setGeometry(ToPixels(rect));
   return entry;
 }
 
@@ -157,22 +164,18 @@ VarnikWindow::VarnikWindow(QWidget* parent) : QWidget(parent) {
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint);
-  setFixedSize(PixelsFromTwips(kClientWidth), PixelsFromTwips(kClientHeight));
   setWindowTitle(kDesignTitle.toString());
   setAccessibleDescription(kWindowAccessibleDescription.toString());
 
   const QString avvia_caption = kCmdAvviaCaption.toString();
   // Created in tab order, which setTabOrder below states once more.
-  txt_label_[0] = MakeEntry(this, "TxtLabel0", kTxtLabelAccessibleName[0], kTxtLabelRect[0]);
-  cmd_avvia_[0] =
-      MakeButton(this, "CmdAvvia0", avvia_caption, kCmdAvviaAccessibleName[0], kCmdAvviaRect[0]);
-  cmd_annulla_ = MakeButton(this, "CmdAnnulla", kCmdAnnullaCaption.toString(),
-                            kCmdAnnullaAccessibleName, kCmdAnnullaRect);
-  txt_label_[1] = MakeEntry(this, "TxtLabel1", kTxtLabelAccessibleName[1], kTxtLabelRect[1]);
-  cmd_avvia_[1] =
-      MakeButton(this, "CmdAvvia1", avvia_caption, kCmdAvviaAccessibleName[1], kCmdAvviaRect[1]);
-
-  setFont(FormFont(*cmd_avvia_[0]));
+  txt_label_[0] = MakeEntry(this, "TxtLabel0", kTxtLabelAccessibleName[0]);
+  cmd_avvia_[0] = MakeButton(this, "CmdAvvia0", avvia_caption, kCmdAvviaAccessibleName[0]);
+  cmd_annulla_ =
+      MakeButton(this, "CmdAnnulla", kCmdAnnullaCaption.toString(), kCmdAnnullaAccessibleName);
+  txt_label_[1] = MakeEntry(this, "TxtLabel1", kTxtLabelAccessibleName[1]);
+  cmd_avvia_[1] = MakeButton(this, "CmdAvvia1", avvia_caption, kCmdAvviaAccessibleName[1]);
+  Layout();
 
   setTabOrder(txt_label_[0], cmd_avvia_[0]);
   setTabOrder(cmd_avvia_[0], cmd_annulla_);
@@ -185,15 +188,19 @@ VarnikWindow::VarnikWindow(QWidget* parent) : QWidget(parent) {
   connect(cmd_annulla_, &QPushButton::clicked, this, [this] { emit CmdAnnullaClicked(); });
 }
 
-Twips VarnikWindow::ScreenWidth() const { return TwipsFromPixels(PrimaryScreenGeometry().width()); }
-
-Twips VarnikWindow::ScreenHeight() const {
-  return TwipsFromPixels(PrimaryScreenGeometry().height());
+Twips VarnikWindow::ScreenWidth() const {
+  return TwipsFromPixels(PrimaryScreenGeometry().width(), Dpi());
 }
 
-Twips VarnikWindow::WindowWidth() const { return TwipsFromPixels(frameGeometry().width()); }
+Twips VarnikWindow::ScreenHeight() const {
+  return TwipsFromPixels(PrimaryScreenGeometry().height(), Dpi());
+}
 
-Twips VarnikWindow::WindowHeight() const { return TwipsFromPixels(frameGeometry().height()); }
+Twips VarnikWindow::WindowWidth() const { return TwipsFromPixels(frameGeometry().width(), Dpi()); }
+
+Twips VarnikWindow::WindowHeight() const {
+  return TwipsFromPixels(frameGeometry().height(), Dpi());
+}
 
 void VarnikWindow::MoveWindow(Twips left, Twips top) {
   unframed_middle_.reset();
@@ -215,7 +222,49 @@ bool VarnikWindow::Framed() const { return frameGeometry().size() != size(); }
 void VarnikWindow::Place(Twips left, Twips top) {
   // move() places a window's frame, not its client area.
   const QPoint origin = PrimaryScreenGeometry().topLeft();
-  move(origin.x() + PixelsFromTwips(left), origin.y() + PixelsFromTwips(top));
+  move(origin.x() + PixelsFromTwips(left, Dpi()), origin.y() + PixelsFromTwips(top, Dpi()));
+}
+
+void VarnikWindow::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  // The window exists once shown; it tells when it moves to another screen.
+  connect(windowHandle(), &QWindow::screenChanged, this, &VarnikWindow::FollowScreen,
+          Qt::UniqueConnection);
+  FollowScreen(windowHandle()->screen());
+}
+
+void VarnikWindow::FollowScreen(QScreen* screen) {
+  disconnect(screen_dpi_);
+  if (screen != nullptr) {
+    screen_dpi_ = connect(screen, &QScreen::logicalDotsPerInchChanged, this, [this] { Layout(); });
+  }
+  Layout();
+}
+
+double VarnikWindow::Dpi() const {
+  const QScreen* on = screen();
+  const double dpi = on != nullptr ? on->logicalDotsPerInch() : 0;
+  return dpi > 0 ? dpi : kDefaultDpi;
+}
+
+void VarnikWindow::Layout() {
+  const double dpi = Dpi();
+  if (dpi == laid_out_dpi_) return;
+  laid_out_dpi_ = dpi;
+  setFixedSize(PixelsFromTwips(kClientWidth, dpi), PixelsFromTwips(kClientHeight, dpi));
+  for (std::size_t i = 0; i < txt_label_.size(); ++i) {
+    txt_label_[i]->setGeometry(ToPixels(kTxtLabelRect[i], dpi));
+    cmd_avvia_[i]->setGeometry(ToPixels(kCmdAvviaRect[i], dpi));
+  }
+  cmd_annulla_->setGeometry(ToPixels(kCmdAnnullaRect, dpi));
+  // Each control is given the font as well: a font the window takes while it
+  // changes screens does not reach them by itself.
+  const QFont font = FormFont(*cmd_avvia_[0]);
+  setFont(font);
+  for (QWidget* control : std::initializer_list<QWidget*>{
+           txt_label_[0], cmd_avvia_[0], cmd_annulla_, txt_label_[1], cmd_avvia_[1]}) {
+    control->setFont(font);
+  }
 }
 
 void VarnikWindow::SetTitle(std::u16string_view title) {

@@ -13,12 +13,15 @@
 
 class QLineEdit;
 class QPushButton;
+class QScreen;
 
 namespace varnik {
 
 // The program's one window, the form Varnik: two entry lines, each with its
-// apply button, and the exit button, at the places the form was drawn with.
-// It supplies the DialogSurface operations and reports its button presses as
+// apply button, and the exit button, at the places the form was drawn with,
+// in twips at the logical DPI of the screen it is on; it is laid out again
+// when it moves to a screen of another DPI, or the screen's DPI changes. It
+// supplies the DialogSurface operations and reports its button presses as
 // signals; it holds no logic of its own.
 //
 // The controls carry the names of the form's controls as object names
@@ -33,7 +36,7 @@ class VarnikWindow final : public QWidget, public DialogSurface {
 
   explicit VarnikWindow(QWidget* parent = nullptr);
 
-  // The primary screen's whole geometry, in twips.
+  // The primary screen's whole geometry, in twips at the window's DPI.
   Twips ScreenWidth() const override;
   Twips ScreenHeight() const override;
 
@@ -68,8 +71,16 @@ class VarnikWindow final : public QWidget, public DialogSurface {
 
  protected:
   void moveEvent(QMoveEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
+  // Follows the DPI of the screen the window is on.
+  void FollowScreen(QScreen* screen);
+  // The logical DPI of the screen the window is on.
+  double Dpi() const;
+  // Sizes the window and places its controls for its screen's DPI, in a font
+  // whose apply captions fit; nothing to do at the DPI it was last laid out at.
+  void Layout();
   QLineEdit* TxtLabel(EntryLine line) const;
   bool Framed() const;
   void Place(Twips left, Twips top);
@@ -77,6 +88,8 @@ class VarnikWindow final : public QWidget, public DialogSurface {
   std::array<QLineEdit*, 2> txt_label_{};
   std::array<QPushButton*, 2> cmd_avvia_{};
   QPushButton* cmd_annulla_ = nullptr;
+  double laid_out_dpi_ = 0;
+  QMetaObject::Connection screen_dpi_;
   // The middle of a place asked for before the frame was known, in twips,
   // until the frame is known.
   std::optional<std::pair<Twips, Twips>> unframed_middle_;
