@@ -4,9 +4,11 @@
 // in turn, and another copy's saves landing at each step of a save or of
 // start-up, that each leave one whole list.
 #include <acl/libacl.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <linux/fs.h>
 #include <sched.h>
+#include <stdio.h>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -16,6 +18,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <functional>
 #include <iostream>
@@ -26,6 +29,7 @@
 
 #include "app/utf8_text.h"
 #include "common/platform_error.h"
+#include "listfile/list_file.h"
 #include "listfile/posix/system_calls.h"
 #include "names/name_list.h"
 #include "tests/support/temp_dir.h"
@@ -133,26 +137,40 @@ void MakeRichList(const fs::path& path, const std::string& bytes) {
 }
 
 // The folder and the list belong to kUser unless a test gives them away.
+// The checks work in the folder and name the list by its bare name, as the
+// program does.
 class PosixListTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    WriteBytes(file_.path, kOld);
+    WriteBytes(list_, kOld);
     ASSERT_EQ(chown(dir_.path().c_str(), kUser, kGroup), 0);
-    ASSERT_EQ(chown(file_.path.c_str(), kUser, kGroup), 0);
+    ASSERT_EQ(chown(list_.c_str(), kUser, kGroup), 0);
+    ASSERT_EQ(chdir(dir_.path().c_str()), 0);
   }
-  void TearDown() override { posix::SetCallHook({}); }
+  void TearDown() override {
+    posix::SetCallHook({});
+    fs::current_path(kStart);
+  }
   void ExpectOnlyTheList() const {
     EXPECT_EQ(FolderContents(dir_.path()), Names{kNameListFileName});
   }
   std::string Says(int error) const { return file_.path + ": " + std::strerror(error); }
+  // The walk's refusal of a link (or a folder) that another user may have
+  // put or changed.
+  std::string Refused(const std::string& what, bool link = true) const {
+    return file_.path + ": Varnik non " +
+           (link ? "segue il collegamento simbolico '" : "entra nella cartella '") + what +
+           "', che un altro utente pu\xC3\xB2 aver messo o cambiato";
+  }
   std::string NotPlain(const std::string& what) const {
     return file_.path + ": non \xC3\xA8 un file ordinario ma " + what +
            "; Varnik legge e sostituisce solo un file ordinario";
   }
 
+  const fs::path kStart = fs::current_path();
   test::TempDir dir_;
   fs::path list_ = dir_.path() / kNameListFileName;
-  NameListFile file_{test::Utf8(list_)};
+  NameListFile file_;
 };
 
 // Sets or clears a folder's append-only mark, where the file system has one.
@@ -196,6 +214,7 @@ TEST_F(PosixListTest, WhatStandsAtTheListsPlace) {
          fs::create_directory(folder / "real");
          fs::rename(list, folder / "real/list.txt");
          fs::create_symlink("real/list.txt", list);
+         chown(folder.c_str(), geteuid(), getegid());  // the runner's own
          chown((folder / "real/list.txt").c_str(), kUser, kRoot ? 4242 : kGroup);
          chmod((folder / "real/list.txt").c_str(), 0640);
        },
@@ -208,11 +227,36 @@ TEST_F(PosixListTest, WhatStandsAtTheListsPlace) {
          chown((folder / "real/list.txt").c_str(), kUser, kGroup);
          lchown(list.c_str(), 4242, 4242), chmod(folder.c_str(), 0777);
        },
-       "OLD; " + Says(EACCES),
+       Refused(kNameListFileName) + "; " + Refused(kNameListFileName),
        true,
        true,
        {},
        "real/list.txt"},
+      {"a folder on the way that others may change",
+       [&] {
+         fs::create_directories(folder / "team/data");
+         fs::rename(list, folder / "team/data/list.txt");
+         fs::create_symlink("team/data/list.txt", list);
+         chmod((folder / "team").c_str(), 0777);
+       },
+       Refused("team/data", false) + "; " + Refused("team/data", false),
+       false,
+       true,
+       {},
+       "team/data/list.txt"},
+      {"another's folder on the way, in a sticky folder",
+       [&] {
+         fs::create_directories(folder / "team/data");
+         fs::rename(list, folder / "team/data/list.txt");
+         fs::create_symlink("team/data/list.txt", list);
+         chown((folder / "team/data").c_str(), 4242, 4242);
+         chmod((folder / "team").c_str(), 01777);
+       },
+       Refused("team/data", false) + "; " + Refused("team/data", false),
+       true,
+       true,
+       {},
+       "team/data/list.txt"},
       {"dangling link", [&] { fs::remove(list), fs::create_symlink("missing.txt", list); }, "; "},
       {"FIFO", [&] { fs::remove(list), mkfifo(list.c_str(), 0666); },
        NotPlain("una pipe con nome (FIFO)") + "; " + NotPlain("una pipe con nome (FIFO)")},
@@ -225,6 +269,7 @@ TEST_F(PosixListTest, WhatStandsAtTheListsPlace) {
            throw std::runtime_error("skipped: no device node can be made here");
          }
          fs::create_symlink("device", list);
+         chown(folder.c_str(), 0, 0);
        },
        NotPlain("un dispositivo a caratteri") + "; " + NotPlain("un dispositivo a caratteri"), true,
        false},
@@ -295,100 +340,280 @@ TEST_F(PosixListTest, WhatStandsAtTheListsPlace) {
 
 // Each system call of a save fails in turn, with the errors it meets in
 // practice, both where the list is replaced and where it is rewritten in
-// place (its rename refused with EBUSY, as for a file bound over the list).
-// The list is always the old one or the new one, whole, with all that
-// belongs to it; no stray file stays; the failure gives the system's text
-// and says the list is as it was only when it is.
+// place (its rename refused with EBUSY, as for a file bound over the list),
+// there onto a list both longer and shorter than the new one. The list is
+// always the old one or the new one, whole, with all that belongs to it; no
+// stray file stays; the failure gives the system's text and says the list is
+// as it was only when it is. A signal, and an owner that may not be given,
+// do not fail a save at all.
 TEST_F(PosixListTest, EveryCallOfASaveFailingInTurn) {
-  const std::string old = "IL VECCHIO ELENCO\r\nPIU LUNGO\r\n";
   // clang-format off
   std::map<Call, std::vector<int>> errors = {
-      {Call::Open, {EIO}}, {Call::Create, {ENOSPC, EDQUOT, EIO}}, {Call::Chown, {EIO}},
+      {Call::Open, {EIO}}, {Call::Create, {ENOSPC, EDQUOT, EIO}}, {Call::Chown, {EIO, EPERM, EINVAL}},
       {Call::Chmod, {EIO}}, {Call::CopyAcl, {ENOSPC, EIO}}, {Call::CopyAttributes, {ENOSPC, EDQUOT}},
-      {Call::Read, {EIO, EINTR}}, {Call::Write, {ENOSPC, EDQUOT, EIO, EINTR}},
+      {Call::Lock, {ENOLCK, EINTR}}, {Call::Read, {EIO, EINTR}}, {Call::Write, {ENOSPC, EDQUOT, EIO, EINTR}},
       {Call::Allocate, {ENOSPC, EDQUOT, EINTR, EOPNOTSUPP}}, {Call::Truncate, {EIO, EINTR}},
       {Call::Sync, {EIO, ENOSPC, EINTR}}, {Call::Close, {EIO, EDQUOT}},
       {Call::Link, {ENOSPC, EIO}}, {Call::Rename, {EIO, ENOSPC}}};
   // clang-format on
-  for (const bool in_place : {false, true}) {
-    // fails: which calls of the save fail (by their place) and how
-    const auto save = [&](const std::map<std::size_t, int>& fails) {
+  const std::set<std::pair<Call, int>> got_through = {
+      {Call::Chown, EPERM}, {Call::Chown, EINVAL}, {Call::Allocate, EOPNOTSUPP}};
+  for (const std::string old : {"IL VECCHIO ELENCO\r\nPIU LUNGO\r\n", "V\r\n"}) {
+    for (const bool in_place : {false, true}) {
+      if (!in_place && old.size() < kNew.size()) continue;
+      // fail: the error for the call at each place, 0 to let it through
+      const auto save = [&](const std::function<int(std::size_t, Call)>& fail) {
+        MakeRichList(list_, old);
+        chown(list_.c_str(), kUser, kGroup);
+        std::size_t count = 0;
+        std::vector<Call> calls;
+        posix::SetCallHook([&](Call call) {
+          calls.push_back(call);
+          if (const int error = fail(count++, call)) return error;
+          return in_place && call == Call::Rename ? EBUSY : 0;
+        });
+        const std::string outcome = Outcome([&] { SaveNameList(u"A", u"B", file_); });
+        posix::SetCallHook({});
+        return std::pair(outcome, calls);
+      };
+      // A save keeps all that belongs to the list; in place, it holds the
+      // list's lock and asks for room first.
       MakeRichList(list_, old);
-      std::size_t count = 0;
-      std::vector<Call> calls;
-      posix::SetCallHook([&](Call call) {
-        calls.push_back(call);
-        const auto fail = fails.find(count++);
-        if (fail != fails.end()) return fail->second;
-        return in_place && call == Call::Rename ? EBUSY : 0;
-      });
-      const std::string outcome = Outcome([&] { SaveNameList(u"A", u"B", file_); });
-      posix::SetCallHook({});
-      return std::pair(outcome, calls);
-    };
-    // A save keeps all that belongs to the list.
-    MakeRichList(list_, old);
-    const std::string kept = Looks(list_), saved = Looks(list_, &kNew);
-    const std::vector<Call> calls = save({}).second;
-    ASSERT_EQ(Looks(list_), saved);
-    for (std::size_t at = 0; at < calls.size(); ++at) {
-      for (const int error : errors[calls[at]]) {
-        SCOPED_TRACE(std::string(in_place ? "in place, " : "") + "call " + std::to_string(at) +
-                     ": " + std::strerror(error));
-        const std::string outcome = save({{at, error}}).first;
-        const std::string looks = Looks(list_);
-        EXPECT_TRUE(outcome.empty() || outcome.starts_with(Says(error))) << outcome;
-        // Only a save that went through, or one that says so, may leave the new list.
-        const bool new_allowed = outcome.empty() || outcome.ends_with(kDamaged);
-        EXPECT_TRUE(looks == (outcome.empty() ? saved : kept) || (new_allowed && looks == saved));
-        ExpectOnlyTheList();
+      const std::string kept = Looks(list_), saved = Looks(list_, &kNew);
+      const std::vector<Call> calls = save([](std::size_t, Call) { return 0; }).second;
+      ASSERT_EQ(Looks(list_), saved);
+      for (const Call needed : {Call::Lock, Call::Allocate}) {
+        EXPECT_EQ(in_place, std::find(calls.begin(), calls.end(), needed) != calls.end());
       }
+      for (std::size_t at = 0; at < calls.size(); ++at) {
+        for (const int error : errors[calls[at]]) {
+          SCOPED_TRACE(std::string(in_place ? "in place onto " : "") + std::to_string(old.size()) +
+                       " bytes, call " + std::to_string(at) + ": " + std::strerror(error));
+          const std::string outcome =
+              save([&](std::size_t place, Call) { return place == at ? error : 0; }).first;
+          const std::string looks = Looks(list_);
+          if (calls[at] == Call::Chown && outcome.empty()) {
+            // An owner that may not be given: the list becomes the saver's.
+            EXPECT_EQ(ReadBytes(list_), kNew);
+            continue;
+          }
+          if (error == EINTR || got_through.contains({calls[at], error})) {
+            EXPECT_EQ(outcome, "");
+          } else {
+            EXPECT_TRUE(outcome.empty() || outcome.starts_with(Says(error))) << outcome;
+          }
+          // Only a save that went through, or one that says so, may leave the new list.
+          const bool new_allowed = outcome.empty() || outcome.ends_with(kDamaged);
+          EXPECT_TRUE(looks == (outcome.empty() ? saved : kept) || (new_allowed && looks == saved));
+          ExpectOnlyTheList();
+        }
+      }
+      if (!in_place || old.size() < kNew.size()) continue;
+      // The rewrite fails once the new bytes are in, and so does putting the
+      // old ones back: the list is torn, and the failure says it may be.
+      const auto truncate = static_cast<std::size_t>(
+          std::find(calls.begin(), calls.end(), Call::Truncate) - calls.begin());
+      const auto torn = [&](std::size_t place, Call call) {
+        return place >= truncate && call != Call::Unlink ? EIO : 0;
+      };
+      EXPECT_EQ(save(torn).first, Says(EIO) + kDamaged);
+      EXPECT_NE(ReadBytes(list_), old);
     }
-    if (!in_place) continue;
-    // The rewrite fails once the new bytes are in, and so does putting the old
-    // ones back: the list is torn, and the failure says it may be.
-    const auto truncate = static_cast<std::size_t>(
-        std::find(calls.begin(), calls.end(), Call::Truncate) - calls.begin());
-    std::map<std::size_t, int> fails{{truncate, EIO}};
-    for (std::size_t at = truncate + 1; at < truncate + 10; ++at) fails[at] = EIO;
-    EXPECT_EQ(save(fails).first, Says(EIO) + kDamaged);
-    EXPECT_NE(ReadBytes(list_), old);
   }
 }
 
-// Another copy saves a list before each step of a save, or of start-up's
-// removal of an empty list, from any step on. No save fails; at every step
-// there is one whole list, as a reader, or a copy killed just then, finds it;
-// and start-up removes only the empty list it opened.
-TEST_F(PosixListTest, AnotherCopySavingFromAnyStepOnLeavesOneWholeList) {
-  for (const bool start_up : {false, true}) {
-    for (std::size_t at = 0;; ++at) {
-      SCOPED_TRACE((start_up ? "start-up, step " : "save, step ") + std::to_string(at));
-      WriteBytes(list_, start_up ? "" : kOld);
-      std::set<std::string> whole = {start_up ? "" : kOld, kNew};
-      std::string landed;  // the list the other copy saved last
-      std::size_t count = 0;
-      bool other_saving = false;
-      posix::SetCallHook([&](Call) {
-        if (other_saving) return 0;
-        EXPECT_TRUE(whole.contains(ReadBytes(list_))) << ReadBytes(list_);
-        if (count++ < at) return 0;
-        const std::string name = "ALTRO " + std::to_string(count);
-        other_saving = true;
-        EXPECT_EQ(Outcome([&] { SaveNameList(Utf16FromUtf8(name), u"", file_); }), "");
-        other_saving = false;
-        whole.insert(landed = name + "\r\n\r\n");
-        return 0;
-      });
-      EXPECT_EQ(
-          Outcome([&] { start_up ? (void)LoadNameList(file_) : SaveNameList(u"A", u"B", file_); }),
-          "");
-      posix::SetCallHook({});
-      if (landed.empty()) break;
-      EXPECT_TRUE(start_up ? ReadBytes(list_) == landed : whole.contains(ReadBytes(list_)));
-      ExpectOnlyTheList();
+// Where the new file has a name from the start (no unnamed files there), it
+// is never open to more than the list: at every step its owning group has
+// only the access the list's access control list gives it.
+TEST_F(PosixListTest, ANamedNewFileIsNeverOpenToMoreThanTheList) {
+  MakeRichList(list_, kOld);
+  const auto group_entry = [](const std::string& name) {
+    const acl_t acl = acl_get_file(name.c_str(), ACL_TYPE_ACCESS);
+    char* text = acl ? acl_to_text(acl, nullptr) : nullptr;
+    const std::string all = text ? text : "";
+    acl_free(text);
+    acl_free(acl);
+    const std::size_t at = all.find("group::");
+    return at == std::string::npos ? all : all.substr(at, 10);
+  };
+  const std::string allowed = group_entry(kNameListFileName);
+  if (allowed != "group::r--") GTEST_SKIP() << "no access control lists here";
+  bool unnamed_refused = false;
+  std::set<std::string> seen;
+  posix::SetCallHook([&](Call call) {
+    for (const std::string& name : FolderContents(dir_.path())) {
+      if (name != kNameListFileName) seen.insert(group_entry(name));
+    }
+    if (call != Call::Create || unnamed_refused) return 0;
+    unnamed_refused = true;
+    return EOPNOTSUPP;
+  });
+  EXPECT_EQ(Outcome([&] { SaveNameList(u"A", u"B", file_); }), "");
+  EXPECT_EQ(seen, (std::set<std::string>{"group::---", allowed}));
+}
+
+// Between any two steps of a save (replacing the list, or rewriting it in
+// place), or of start-up's removal of an empty list, the world changes:
+// another copy saves, replacing the list or rewriting it in place, or another
+// user exchanges the list with a link of theirs to a private file. At every
+// step there is one whole list, as a reader, or a copy killed just then,
+// finds it; the last save to finish is the one on disk; the private file is
+// never touched; start-up removes only the empty list it opened. Another
+// copy's rewrite cannot land while this one holds the list's lock: it waits.
+TEST_F(PosixListTest, TheWorldChangingBetweenAnyTwoSteps) {
+  const test::TempDir elsewhere;
+  const fs::path secret = elsewhere.path() / "secret";
+  enum class Outer { kSave, kSaveInPlace, kStartUp };
+  enum class Change { kReplace, kInPlace, kLink };
+  for (const Outer outer : {Outer::kSave, Outer::kSaveInPlace, Outer::kStartUp}) {
+    for (const Change change : {Change::kReplace, Change::kInPlace, Change::kLink}) {
+      for (std::size_t at = 0;; ++at) {
+        if (outer == Outer::kStartUp && change == Change::kInPlace) break;  // no list to rewrite
+        SCOPED_TRACE("outer " + std::to_string(static_cast<int>(outer)) + ", change " +
+                     std::to_string(static_cast<int>(change)) + ", step " + std::to_string(at));
+        const bool start_up = outer == Outer::kStartUp;
+        for (const std::string& name : FolderContents(dir_.path())) fs::remove(dir_.path() / name);
+        chmod(dir_.path().c_str(), change == Change::kLink ? 0777 : 0755);
+        WriteBytes(list_, start_up ? "" : kOld);
+        WriteBytes(secret, "SEGRETO");
+        fs::create_symlink(secret, "decoy");
+        lchown("decoy", 4242, 4242);
+        std::set<std::string> whole = {start_up ? "" : kOld, kNew};
+        std::string landed;  // the list another copy saved last
+        std::size_t count = 0;
+        bool other_saving = false, locked = false, changed = false;
+        bool replaced = false;  // this save's new list has taken the list's place
+        bool last = false;      // the other copy saved after that
+        posix::SetCallHook([&](Call call) {
+          const bool forced =
+              other_saving ? change == Change::kInPlace : outer == Outer::kSaveInPlace;
+          if (other_saving) return forced && call == Call::Rename ? EBUSY : 0;
+          // A reader waits while the list is locked.
+          if (!changed && !locked) {
+            EXPECT_TRUE(whole.contains(ReadBytes(list_))) << ReadBytes(list_);
+          }
+          if (count++ == at && !locked) {
+            changed = true;
+            if (change == Change::kLink) {
+              renameat2(AT_FDCWD, "decoy", AT_FDCWD, kNameListFileName, RENAME_EXCHANGE);
+            } else {
+              const std::string name = "ALTRO " + std::to_string(count);
+              other_saving = true;
+              EXPECT_EQ(Outcome([&] { SaveNameList(Utf16FromUtf8(name), u"", file_); }), "");
+              other_saving = false;
+              whole.insert(landed = name + "\r\n\r\n");
+              last = replaced;
+              changed = false;
+            }
+          }
+          locked = locked || (call == Call::Lock && !start_up);
+          replaced = replaced || (call == Call::Rename && outer == Outer::kSave);
+          return forced && call == Call::Rename ? EBUSY : 0;
+        });
+        const std::string outcome = Outcome(
+            [&] { start_up ? (void)LoadNameList(file_) : SaveNameList(u"A", u"B", file_); });
+        posix::SetCallHook({});
+        EXPECT_EQ(ReadBytes(secret), "SEGRETO");
+        if (count <= at) break;
+        if (change == Change::kLink) {
+          EXPECT_TRUE(outcome.empty() || outcome == Refused(kNameListFileName)) << outcome;
+          continue;
+        }
+        EXPECT_EQ(outcome, "");
+        if (!landed.empty()) {
+          EXPECT_EQ(ReadBytes(list_), start_up || last ? landed : kNew);
+        }
+        EXPECT_EQ(FolderContents(dir_.path()), (Names{"decoy", kNameListFileName}));
+      }
     }
   }
+}
+
+// Two processes at once for a while, with a third watching: another user
+// keeps exchanging a file of theirs with their link to the user's private
+// file at the list's place, in a folder open to all, while the user saves;
+// two copies rewrite the list in place while the list is read. The private
+// file is never touched; no reader ever sees a torn list; no save fails.
+TEST_F(PosixListTest, RacingProcesses) {
+  if (!kRoot) GTEST_SKIP() << "only root can run the other users";
+  // Each part runs for a second and a half.
+  auto until = std::chrono::steady_clock::now();
+  const auto running = [&until] { return std::chrono::steady_clock::now() < until; };
+  // Runs what as uid (and its group) in a child; its outcome comes back on
+  // the returned pipe's reading end.
+  const auto start = [](uid_t uid, const std::function<std::string()>& what) {
+    int out[2];
+    EXPECT_EQ(pipe(out), 0);
+    if (fork() == 0) {
+      close(out[0]);
+      alarm(10);
+      const std::string result = setgid(uid) == 0 && setuid(uid) == 0 ? what() : "no user";
+      _exit(write(out[1], result.data(), result.size()) < 0);
+    }
+    close(out[1]);
+    return out[0];
+  };
+  const auto finish = [](int from) {
+    std::string result;
+    char buffer[256];
+    for (ssize_t got; (got = read(from, buffer, sizeof buffer)) > 0;)
+      result.append(buffer, static_cast<std::size_t>(got));
+    close(from);
+    while (wait(nullptr) > 0) {
+    }
+    return result;
+  };
+
+  // Another user's exchanges against the user's saves.
+  ASSERT_EQ(chown(".", 0, 0), 0);
+  fs::create_directories("shared"), fs::create_directories("private");
+  WriteBytes("private/secret", "SEGRETO");
+  chown("private", kUser, kGroup), chown("private/secret", kUser, kGroup);
+  chmod("private", 0700), chmod("private/secret", 0600), chmod("shared", 0777);
+  until = std::chrono::steady_clock::now() + std::chrono::milliseconds(1500);
+  const int attacker = start(4242, [&] {
+    WriteBytes("shared/name_start.txt", kOld);
+    chmod("shared/name_start.txt", 0666);
+    symlink("../private/secret", "shared/decoy");
+    while (running())
+      renameat2(AT_FDCWD, "shared/name_start.txt", AT_FDCWD, "shared/decoy", RENAME_EXCHANGE);
+    return std::string();
+  });
+  const int user = start(kUser, [&] {
+    NameListFile file{"shared/name_start.txt"};
+    int saved = 0;
+    while (running()) saved += Outcome([&] { SaveNameList(u"A", u"B", file); }).empty();
+    return saved > 0 ? "" : "no save went through";
+  });
+  EXPECT_EQ(finish(user) + finish(attacker), "");
+  EXPECT_EQ(ReadBytes("private/secret"), "SEGRETO");
+
+  // Two copies rewriting in place (a folder they may not create files in).
+  const std::set<std::string> whole = {kOld, "A\r\nB\r\n", "UN ALTRO ELENCO\r\nPIU LUNGO\r\n"};
+  fs::create_directories("fixed");
+  WriteBytes("fixed/name_start.txt", kOld);
+  chmod("fixed/name_start.txt", 0666), chmod("fixed", 0555);
+  const NameListFile file{"fixed/name_start.txt"};
+  until = std::chrono::steady_clock::now() + std::chrono::milliseconds(1500);
+  const auto saver = [&](std::u16string first, std::u16string second) {
+    return start(kUser, [&, first, second] {
+      std::string failure;
+      for (int saves = 0; failure.empty() && (running() || saves < 100); ++saves) {
+        failure = Outcome([&] { SaveNameList(first, second, file); });
+      }
+      return failure;
+    });
+  };
+  const int one = saver(u"A", u"B"), other = saver(u"UN ALTRO ELENCO", u"PIU LUNGO");
+  std::set<std::string> seen;
+  while (running()) {
+    const auto reader = OpenListFile(file.path);
+    std::string bytes(4096, '\0');
+    bytes.resize(reader->Read(bytes));
+    seen.insert(bytes);
+  }
+  EXPECT_EQ(finish(one) + finish(other), "");
+  for (const std::string& bytes : seen) EXPECT_TRUE(whole.contains(bytes)) << bytes;
 }
 
 }  // namespace
