@@ -16,8 +16,8 @@ bool RewriteInPlace(const ListPlace& place, Descriptor list, std::string_view by
   const std::string& path = place.shown;
   const int fd = list.get();
   if (Retry([&] { return posix::Lock(fd, F_WRLCK); }) != 0) Fail(path, errno);
-  struct stat now {
-  }, named{};
+  struct stat now {};
+  struct stat named {};
   if (fstat(fd, &now) != 0) Fail(path, errno);
   if (may_restart &&
       (fstatat(place.folder.get(), place.name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0 ||
