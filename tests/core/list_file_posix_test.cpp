@@ -464,9 +464,12 @@ TEST_F(PosixListTest, ANamedNewFileIsNeverOpenToMoreThanTheList) {
 TEST_F(PosixListTest, TheWorldChangingBetweenAnyTwoSteps) {
   const test::TempDir elsewhere;
   const fs::path secret = elsewhere.path() / "secret";
-  enum class Outer { kSave, kSaveInPlace, kStartUp };
+  // kFailingInPlace: a rewrite in place whose cut fails, so that it
+  // puts back the list as it was when it took the lock.
+  enum class Outer { kSave, kSaveInPlace, kFailingInPlace, kStartUp };
   enum class Change { kReplace, kInPlace, kLink };
-  for (const Outer outer : {Outer::kSave, Outer::kSaveInPlace, Outer::kStartUp}) {
+  for (const Outer outer :
+       {Outer::kSave, Outer::kSaveInPlace, Outer::kFailingInPlace, Outer::kStartUp}) {
     for (const Change change : {Change::kReplace, Change::kInPlace, Change::kLink}) {
       for (std::size_t at = 0;; ++at) {
         if (outer == Outer::kStartUp && change == Change::kInPlace) break;  // no list to rewrite
@@ -482,12 +485,13 @@ TEST_F(PosixListTest, TheWorldChangingBetweenAnyTwoSteps) {
         std::set<std::string> whole = {start_up ? "" : kOld, kNew};
         std::string landed;  // the list another copy saved last
         std::size_t count = 0;
-        bool other_saving = false, locked = false, changed = false;
+        bool other_saving = false, locked = false, changed = false, cut_failed = false;
         bool replaced = false;  // this save's new list has taken the list's place
         bool last = false;      // the other copy saved after that
         posix::SetCallHook([&](Call call) {
-          const bool forced =
-              other_saving ? change == Change::kInPlace : outer == Outer::kSaveInPlace;
+          const bool forced = other_saving
+                                  ? change == Change::kInPlace
+                                  : outer == Outer::kSaveInPlace || outer == Outer::kFailingInPlace;
           if (other_saving) return forced && call == Call::Rename ? EBUSY : 0;
           // A reader waits while the list is locked.
           if (!changed && !locked) {
@@ -509,6 +513,10 @@ TEST_F(PosixListTest, TheWorldChangingBetweenAnyTwoSteps) {
           }
           locked = locked || (call == Call::Lock && !start_up);
           replaced = replaced || (call == Call::Rename && outer == Outer::kSave);
+          if (outer == Outer::kFailingInPlace && locked && call == Call::Truncate && !cut_failed) {
+            cut_failed = true;
+            return EIO;
+          }
           return forced && call == Call::Rename ? EBUSY : 0;
         });
         std::optional<std::u16string> shown;  // what start-up would show
@@ -520,12 +528,19 @@ TEST_F(PosixListTest, TheWorldChangingBetweenAnyTwoSteps) {
         EXPECT_EQ(ReadBytes(secret), "SEGRETO");
         if (count <= at) break;
         if (change == Change::kLink) {
-          EXPECT_TRUE(outcome.empty() || outcome == Refused(kNameListFileName)) << outcome;
+          EXPECT_TRUE(outcome.empty() || outcome == Refused(kNameListFileName) ||
+                      (outer == Outer::kFailingInPlace && outcome == Says(EIO)))
+              << outcome;
           continue;
         }
-        EXPECT_EQ(outcome, "");
-        if (!landed.empty()) {
-          EXPECT_EQ(ReadBytes(list_), start_up || last ? landed : kNew);
+        if (outer == Outer::kFailingInPlace) {
+          EXPECT_EQ(outcome, Says(EIO));
+          EXPECT_EQ(ReadBytes(list_), landed.empty() ? kOld : landed);
+        } else {
+          EXPECT_EQ(outcome, "");
+          if (!landed.empty()) {
+            EXPECT_EQ(ReadBytes(list_), start_up || last ? landed : kNew);
+          }
         }
         EXPECT_EQ(FolderContents(dir_.path()), (Names{"decoy", kNameListFileName}));
       }
