@@ -36,10 +36,6 @@ class PosixListFile final : public ListFileReader {
   // the empty file opened. Anything else (a list another copy saved in the
   // meantime) goes back, unless a newer list has taken the name since.
   void DeleteIfEmpty() override {
-    // An empty list has nothing to tear: another copy may save meanwhile.
-    struct flock whole {};
-    whole.l_type = F_UNLCK;
-    fcntl(fd_.get(), F_OFD_SETLK, &whole);
     const int folder = place_.folder.get();
     if (!StillEmpty(place_.name)) return;
     std::string aside;
