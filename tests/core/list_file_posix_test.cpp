@@ -84,9 +84,8 @@ Child StartChild(const std::function<std::string()>& what, uid_t as = geteuid(),
 std::string FinishChild(Child child) {
   std::string result;
   char buffer[4096];
-  for (ssize_t got; (got = read(child.out, buffer, sizeof buffer)) > 0;) {
-    result.append(buffer, static_cast<std::size_t>(got));
-  }
+  for (ssize_t got; (got = read(child.out, buffer, sizeof buffer)) > 0;)
+    result.append(buffer, buffer + got);
   close(child.out);
   int status = 0;
   waitpid(child.pid, &status, 0);
