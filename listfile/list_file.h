@@ -36,10 +36,12 @@ class ListFileReader {
   virtual void DeleteIfEmpty() = 0;
 };
 
-// Opens the list for reading without waiting on anything; nullptr when there
-// is no file at the path (or at the end of its link). Anything but a plain
-// file there (a FIFO, a socket, a device, a folder) fails, unopened where the
-// system allows.
+// Opens the list for reading without waiting on anything but a copy that is
+// rewriting it in place; nullptr when there is no file at the path (or at the
+// end of its link). Anything but a plain file there (a FIFO, a socket, a
+// device, a folder) fails, unopened where the system allows. On POSIX the
+// path is walked once, and a link or a folder on the way that another user
+// may have put or changed fails, naming it, as for a save.
 std::unique_ptr<ListFileReader> OpenListFile(const std::string& path);
 
 // Puts bytes in the list's place. They go into a new file in the list's own
@@ -49,15 +51,18 @@ std::unique_ptr<ListFileReader> OpenListFile(const std::string& path);
 // list keeps its permissions, and its owner and group where the process may
 // set them (on POSIX also its access control list and extended attributes; on
 // Windows its attributes and access rules); a link to the list is written
-// through and stays a link, except that on POSIX a link in a folder others
-// may write is followed only when it is the process's own or the folder
-// owner's (else the save fails). Only a plain file, or nothing, is
+// through and stays a link, except that on POSIX a link is followed, and a
+// folder entered, only when it and the folder it stands in are the process's
+// own or root's, in a folder nobody else may write to unless it is sticky
+// (else the save fails, naming it). Only a plain file, or nothing, is
 // replaced, and only where the process may write the list itself; anything
 // else fails and is left as it is. Where the list cannot be replaced but may
-// be written, it is rewritten in place, with room reserved first and the old
-// bytes put back on a failure. On failure the list is as it was and no new
-// file is left behind, except where a failed rewrite in place could not be
-// undone: the PlatformError's list_may_be_damaged() says so.
+// be written, it is rewritten in place under a lock that other copies and
+// readers take too, with room asked for first where the file system can
+// reserve it, and the old bytes put back on a failure. On failure the list is
+// as it was and no new file is left behind, except where a failed rewrite in
+// place could not be undone: the PlatformError's list_may_be_damaged() says
+// so.
 void ReplaceListFile(const std::string& path, std::string_view bytes);
 
 }  // namespace varnik

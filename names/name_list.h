@@ -49,7 +49,9 @@ inline constexpr std::size_t kMaxListLineBytes = 1024 * 1024;
 // is Empty and nothing is created. A zero-byte file is Empty and is deleted
 // (if it cannot be deleted, it is left alone); nothing else is ever deleted.
 // Throws PlatformError when the file exists but cannot be read, is not a
-// plain file, or has a line longer than kMaxListLineBytes.
+// plain file, or has a line longer than kMaxListLineBytes, and (on POSIX)
+// when the way to it passes a link or a folder that another user may have
+// put or changed, as OpenListFile (listfile/list_file.h) tells.
 ListFileState LoadNameList(const NameListFile& file = {});
 
 // Writes the two texts, right-trimmed, each followed by CR LF, so that they

@@ -5,10 +5,12 @@
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <utility>
+#include <vector>
 
 namespace varnik::posix {
 namespace {
@@ -31,14 +33,14 @@ Result Fail(int error) {
 
 CallHook SetCallHook(CallHook hook) { return std::exchange(Hook(), std::move(hook)); }
 
-int Open(const char* path, int flags, mode_t mode) {
+int Open(int folder, const char* path, int flags, mode_t mode) {
   if (const int error = Refused(Call::Open)) return Fail<int>(error);
-  return open(path, flags, mode);
+  return openat(folder, path, flags, mode);
 }
 
-int Create(const char* path, int flags, mode_t mode) {
+int Create(int folder, const char* path, int flags, mode_t mode) {
   if (const int error = Refused(Call::Create)) return Fail<int>(error);
-  return open(path, flags, mode);
+  return openat(folder, path, flags, mode);
 }
 
 int Fchown(int fd, uid_t owner, gid_t group) {
@@ -58,9 +60,27 @@ int CopyAcl(const char* from_path, int from, const char* to_path, int to) {
   return perm_copy_fd(from_path, from, to_path, to, nullptr);
 }
 
+// libattr leaves out what /etc/xattr.conf calls permissions, and libacl copies
+// only POSIX access control lists: an NFSv4 one is copied here as it is, so
+// it is kept or the copy fails.
 int CopyAttributes(const char* from_path, int from, const char* to_path, int to) {
   if (const int error = Refused(Call::CopyAttributes)) return Fail<int>(error);
-  return attr_copy_fd(from_path, from, to_path, to, nullptr, nullptr);
+  if (attr_copy_fd(from_path, from, to_path, to, nullptr, nullptr) != 0) return -1;
+  static const char kNfs4Acl[] = "system.nfs4_acl";
+  const ssize_t size = fgetxattr(from, kNfs4Acl, nullptr, 0);
+  if (size < 0) return errno == ENODATA || errno == ENOTSUP ? 0 : -1;
+  std::vector<char> value(static_cast<std::size_t>(size));
+  const ssize_t got = fgetxattr(from, kNfs4Acl, value.data(), value.size());
+  if (got < 0) return -1;
+  return fsetxattr(to, kNfs4Acl, value.data(), static_cast<std::size_t>(got), 0);
+}
+
+int Lock(int fd, short type) {
+  if (const int error = Refused(Call::Lock)) return Fail<int>(error);
+  struct flock whole {};
+  whole.l_type = type;
+  whole.l_whence = SEEK_SET;
+  return fcntl(fd, F_OFD_SETLKW, &whole);
 }
 
 ssize_t Pread(int fd, void* buffer, size_t count, off_t offset) {
@@ -78,9 +98,9 @@ ssize_t Pwrite(int fd, const void* bytes, size_t count, off_t offset) {
   return pwrite(fd, bytes, count, offset);
 }
 
-int PosixFallocate(int fd, off_t offset, off_t length) {
-  if (const int error = Refused(Call::Allocate)) return error;
-  return posix_fallocate(fd, offset, length);
+int Fallocate(int fd, off_t length) {
+  if (const int error = Refused(Call::Allocate)) return Fail<int>(error);
+  return fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, length);
 }
 
 int Ftruncate(int fd, off_t length) {
@@ -102,19 +122,20 @@ int Close(int fd) {
   return close(fd);
 }
 
-int Linkat(int from_dir, const char* from, int to_dir, const char* to, int flags) {
+int Linkat(int from_folder, const char* from, int to_folder, const char* to, int flags) {
   if (const int error = Refused(Call::Link)) return Fail<int>(error);
-  return linkat(from_dir, from, to_dir, to, flags);
+  return linkat(from_folder, from, to_folder, to, flags);
 }
 
-int Renameat2(const char* from, const char* to, unsigned int flags) {
+int Renameat2(int from_folder, const char* from, int to_folder, const char* to,
+              unsigned int flags) {
   if (const int error = Refused(Call::Rename)) return Fail<int>(error);
-  return renameat2(AT_FDCWD, from, AT_FDCWD, to, flags);
+  return renameat2(from_folder, from, to_folder, to, flags);
 }
 
-int Unlink(const char* path) {
+int Unlinkat(int folder, const char* name) {
   if (const int error = Refused(Call::Unlink)) return Fail<int>(error);
-  return unlink(path);
+  return unlinkat(folder, name, 0);
 }
 
 }  // namespace varnik::posix

@@ -4,9 +4,11 @@
 // in turn, and another copy's saves landing at each step of a save or of
 // start-up, that each leave one whole list.
 #include <acl/libacl.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <linux/fs.h>
 #include <sched.h>
+#include <stdio.h>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -16,16 +18,19 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <functional>
 #include <iostream>
 #include <map>
+#include <optional>
 #include <set>
 #include <stdexcept>
 #include <vector>
 
 #include "app/utf8_text.h"
 #include "common/platform_error.h"
+#include "listfile/list_file.h"
 #include "listfile/posix/system_calls.h"
 #include "names/name_list.h"
 #include "tests/support/temp_dir.h"
@@ -39,6 +44,7 @@ using test::FolderContents;
 using test::ReadBytes;
 using test::WriteBytes;
 using Names = std::vector<std::string>;
+constexpr auto npos = std::string::npos;
 
 // Who the checks run as: root runs them as nobody, anyone else as themselves,
 // so only permissions decide what they may do.
@@ -48,19 +54,23 @@ const gid_t kGroup = kRoot ? 65534 : getegid();
 const std::string kOld = "OLD\r\n\r\n", kNew = "A\r\nB\r\n";
 const char kDamaged[] = " [may be damaged]";
 
-// Runs before (as the runner), then what (as kUser when unprivileged) in a
-// child process and returns what gives, or before's reason not to go on. A
-// child that does not end by itself in ten seconds is ended by its alarm.
-std::string InChild(const std::function<std::string()>& what, bool unprivileged = false,
-                    const std::function<std::string()>& before = {}) {
+// A child process running before (as the runner), then what (as the user
+// as), which gives its outcome, or before's reason not to go on. A child that
+// does not end by itself in ten seconds is ended by its alarm.
+struct Child {
+  pid_t pid;
+  int out;  // the outcome comes through here
+};
+Child StartChild(const std::function<std::string()>& what, uid_t as = geteuid(),
+                 const std::function<std::string()>& before = {}) {
   int out[2];
-  if (pipe(out) != 0) return "no pipe";
+  if (pipe(out) != 0) return {-1, -1};
   const pid_t child = fork();
   if (child == 0) {
     close(out[0]);
     alarm(10);
     std::string result = before ? before() : "";
-    if (result.empty() && unprivileged && kRoot && (setgid(kGroup) != 0 || setuid(kUser) != 0)) {
+    if (result.empty() && as != geteuid() && (setgid(as) != 0 || setuid(as) != 0)) {
       result = "cannot become the user";
     }
     if (result.empty()) result = what();
@@ -68,14 +78,17 @@ std::string InChild(const std::function<std::string()>& what, bool unprivileged 
                                                                                              : 1);
   }
   close(out[1]);
+  return {child, out[0]};
+}
+
+std::string FinishChild(Child child) {
   std::string result;
   char buffer[4096];
-  for (ssize_t got; (got = read(out[0], buffer, sizeof buffer)) > 0;) {
-    result.append(buffer, static_cast<std::size_t>(got));
-  }
-  close(out[0]);
+  for (ssize_t got; (got = read(child.out, buffer, sizeof buffer)) > 0;)
+    result.append(buffer, buffer + got);
+  close(child.out);
   int status = 0;
-  waitpid(child, &status, 0);
+  waitpid(child.pid, &status, 0);
   return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? result : "the child did not end by itself";
 }
 
@@ -133,26 +146,37 @@ void MakeRichList(const fs::path& path, const std::string& bytes) {
 }
 
 // The folder and the list belong to kUser unless a test gives them away.
+// The checks work in the folder and name the list by its bare name, as the
+// program does.
 class PosixListTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    WriteBytes(file_.path, kOld);
+    WriteBytes(list_, kOld);
     ASSERT_EQ(chown(dir_.path().c_str(), kUser, kGroup), 0);
-    ASSERT_EQ(chown(file_.path.c_str(), kUser, kGroup), 0);
+    ASSERT_EQ(chown(list_.c_str(), kUser, kGroup), 0);
+    ASSERT_EQ(chdir(dir_.path().c_str()), 0);
   }
-  void TearDown() override { posix::SetCallHook({}); }
-  void ExpectOnlyTheList() const {
-    EXPECT_EQ(FolderContents(dir_.path()), Names{kNameListFileName});
+  void TearDown() override {
+    posix::SetCallHook({});
+    fs::current_path(kStart);
   }
   std::string Says(int error) const { return file_.path + ": " + std::strerror(error); }
+  // The walk's refusal of a link (or a folder) that another user may have
+  // put or changed.
+  std::string Refused(const std::string& what, bool link = true) const {
+    return file_.path + ": Varnik non " +
+           (link ? "segue il collegamento simbolico '" : "entra nella cartella '") + what +
+           "', che un altro utente pu\xC3\xB2 aver messo o cambiato";
+  }
   std::string NotPlain(const std::string& what) const {
     return file_.path + ": non \xC3\xA8 un file ordinario ma " + what +
            "; Varnik legge e sostituisce solo un file ordinario";
   }
 
+  const fs::path kStart = fs::current_path();
   test::TempDir dir_;
   fs::path list_ = dir_.path() / kNameListFileName;
-  NameListFile file_{test::Utf8(list_)};
+  NameListFile file_;
 };
 
 // Sets or clears a folder's append-only mark, where the file system has one.
@@ -181,43 +205,51 @@ TEST_F(PosixListTest, WhatStandsAtTheListsPlace) {
       return "";
     };
   };
+  // The list in team/data, reached through a link.
+  const auto through_team = [&] {
+    fs::create_directories(folder / "team/data");
+    fs::rename(list, folder / "team/data/list.txt");
+    fs::create_symlink("team/data/list.txt", list);
+  };
+  // A failure that start-up and the save both meet.
+  const auto both = [](const std::string& failure) { return failure + "; " + failure; };
   const struct {
     std::string what;
-    std::function<void()> make;  // as the runner, on top of SetUp's list
-    std::string outcome;         // as LoadAndSave gives it, run as kUser unless by_root
-    bool by_root = false;        // the case needs root (and runs as root unless as_user)
+    std::function<void()> make;            // as the runner, on top of SetUp's list
+    std::string outcome;                   // as LoadAndSave gives it, run as kUser unless by_root
+    fs::path written = kNameListFileName;  // where a save's bytes go
+    bool by_root = false;                  // the case needs root (and runs as root unless as_user)
     bool as_user = true;
     std::function<std::string()> in_child = {};  // as the runner, in the child first
-    fs::path written = kNameListFileName;        // where a save's bytes go
   } cases[] = {
       {"plain file", [&] { chmod(list.c_str(), 0640); }, "OLD; "},
       {"relative link into another folder",
        [&] {
-         fs::create_directory(folder / "real");
-         fs::rename(list, folder / "real/list.txt");
-         fs::create_symlink("real/list.txt", list);
-         chown((folder / "real/list.txt").c_str(), kUser, kRoot ? 4242 : kGroup);
-         chmod((folder / "real/list.txt").c_str(), 0640);
+         through_team(), chown(folder.c_str(), geteuid(), getegid());  // the runner's own
+         chown((folder / "team/data/list.txt").c_str(), kUser, kRoot ? 4242 : kGroup);
+         chmod((folder / "team/data/list.txt").c_str(), 0640);
        },
-       "OLD; ", false, false},
+       "OLD; ", kNameListFileName, false, false},
       {"another's link in a shared folder",
        [&] {
-         fs::create_directory(folder / "real");
-         fs::rename(list, folder / "real/list.txt");
-         fs::create_symlink("real/list.txt", list);
-         chown((folder / "real/list.txt").c_str(), kUser, kGroup);
+         through_team(), chown((folder / "team/data/list.txt").c_str(), kUser, kGroup);
          lchown(list.c_str(), 4242, 4242), chmod(folder.c_str(), 0777);
        },
-       "OLD; " + Says(EACCES),
-       true,
-       true,
-       {},
-       "real/list.txt"},
+       both(Refused(kNameListFileName)), "team/data/list.txt", true},
+      {"a folder on the way that others may change",
+       [&] { through_team(), chmod((folder / "team").c_str(), 0777); },
+       both(Refused("team/data", false)), "team/data/list.txt"},
+      {"another's folder on the way, in a sticky folder",
+       [&] {
+         through_team(), chown((folder / "team/data").c_str(), 4242, 4242);
+         chmod((folder / "team").c_str(), 01777);
+       },
+       both(Refused("team/data", false)), "team/data/list.txt", true},
       {"dangling link", [&] { fs::remove(list), fs::create_symlink("missing.txt", list); }, "; "},
       {"FIFO", [&] { fs::remove(list), mkfifo(list.c_str(), 0666); },
-       NotPlain("una pipe con nome (FIFO)") + "; " + NotPlain("una pipe con nome (FIFO)")},
+       both(NotPlain("una pipe con nome (FIFO)"))},
       {"socket", [&] { fs::remove(list), mknod(list.c_str(), S_IFSOCK | 0666, 0); },
-       NotPlain("un socket") + "; " + NotPlain("un socket")},
+       both(NotPlain("un socket"))},
       {"link to a device",
        [&] {
          fs::remove(list);
@@ -225,15 +257,13 @@ TEST_F(PosixListTest, WhatStandsAtTheListsPlace) {
            throw std::runtime_error("skipped: no device node can be made here");
          }
          fs::create_symlink("device", list);
+         chown(folder.c_str(), 0, 0);
        },
-       NotPlain("un dispositivo a caratteri") + "; " + NotPlain("un dispositivo a caratteri"), true,
-       false},
-      {"folder", [&] { fs::remove(list), fs::create_directory(list); },
-       Says(EISDIR) + "; " + Says(EISDIR)},
+       both(NotPlain("un dispositivo a caratteri")), kNameListFileName, true, false},
+      {"folder", [&] { fs::remove(list), fs::create_directory(list); }, both(Says(EISDIR))},
       {"read-only list", [&] { chmod(list.c_str(), 0444); }, "OLD; " + Says(EACCES)},
       {"another's list in the user's folder", [&] { chown(list.c_str(), 0, 0); },
-       "OLD; " + Says(EACCES), true},
-      {"access control list and extended attribute", [&] { MakeRichList(list, kOld); }, "OLD; "},
+       "OLD; " + Says(EACCES), kNameListFileName, true},
       {"read-only folder, empty list, kept",
        [&] { WriteBytes(list, ""), chmod(folder.c_str(), 0555); }, "; "},
       {"sticky folder, another's writable list",
@@ -241,18 +271,18 @@ TEST_F(PosixListTest, WhatStandsAtTheListsPlace) {
          chown(folder.c_str(), 0, 0), chmod(folder.c_str(), 01777);
          chown(list.c_str(), 0, 0), chmod(list.c_str(), 0666);
        },
-       "OLD; ", true},
-      {"append-only folder", [&] { MarkAppendOnly(folder, true); }, "OLD; ", true},
+       "OLD; ", kNameListFileName, true},
+      {"append-only folder", [&] { MarkAppendOnly(folder, true); }, "OLD; ", kNameListFileName,
+       true},
       {"a file bound over the list",
        [&] {
          WriteBytes(folder / "bound", "LEGATO\r\n");
          chown((folder / "bound").c_str(), kUser, kGroup);
        },
-       "LEGATO; ", true, true, in_namespace([&] {
+       "LEGATO; ", "bound", true, true, in_namespace([&] {
          return mount((folder / "bound").c_str(), list.c_str(), nullptr, MS_BIND, nullptr) == 0;
-       }),
-       "bound"},
-      {"no /proc", [] {}, "OLD; ", true, true,
+       })},
+      {"no /proc", [] {}, "OLD; ", kNameListFileName, true, true,
        in_namespace([] { return mount("none", "/proc", "tmpfs", 0, nullptr) == 0; })},
   };
   for (const auto& c : cases) {
@@ -274,7 +304,8 @@ TEST_F(PosixListTest, WhatStandsAtTheListsPlace) {
     const fs::path written = folder / c.written;
     Names names = FolderContents(folder);
     const std::string before = Looks(written), saved = Looks(written, &kNew);
-    const std::string outcome = InChild([&] { return LoadAndSave(file_); }, c.as_user, c.in_child);
+    const std::string outcome = FinishChild(
+        StartChild([&] { return LoadAndSave(file_); }, c.as_user ? kUser : geteuid(), c.in_child));
     if (outcome.starts_with("skipped: ")) {
       std::cout << c.what << ": " << outcome << "\n";
       continue;
@@ -295,100 +326,204 @@ TEST_F(PosixListTest, WhatStandsAtTheListsPlace) {
 
 // Each system call of a save fails in turn, with the errors it meets in
 // practice, both where the list is replaced and where it is rewritten in
-// place (its rename refused with EBUSY, as for a file bound over the list).
-// The list is always the old one or the new one, whole, with all that
-// belongs to it; no stray file stays; the failure gives the system's text
-// and says the list is as it was only when it is.
+// place (its rename refused with EBUSY, as for a file bound over the list),
+// there onto a list both longer and shorter than the new one. The list is
+// always the old one or the new one, whole, with all that belongs to it; no
+// stray file stays; the failure gives the system's text and says the list is
+// as it was only when it is. A signal, and an owner that may not be given,
+// do not fail a save at all. Where the new file has a name from the start (no
+// unnamed files there), it is never open to more than the list.
 TEST_F(PosixListTest, EveryCallOfASaveFailingInTurn) {
-  const std::string old = "IL VECCHIO ELENCO\r\nPIU LUNGO\r\n";
+  enum How { kReplace, kInPlace, kNamed };
   // clang-format off
   std::map<Call, std::vector<int>> errors = {
-      {Call::Open, {EIO}}, {Call::Create, {ENOSPC, EDQUOT, EIO}}, {Call::Chown, {EIO}},
+      {Call::Open, {EIO}}, {Call::Create, {ENOSPC, EDQUOT, EIO}}, {Call::Chown, {EIO, EPERM, EINVAL}},
       {Call::Chmod, {EIO}}, {Call::CopyAcl, {ENOSPC, EIO}}, {Call::CopyAttributes, {ENOSPC, EDQUOT}},
-      {Call::Read, {EIO, EINTR}}, {Call::Write, {ENOSPC, EDQUOT, EIO, EINTR}},
+      {Call::Lock, {ENOLCK, EINTR}}, {Call::Read, {EIO, EINTR}}, {Call::Write, {ENOSPC, EDQUOT, EIO, EINTR}},
       {Call::Allocate, {ENOSPC, EDQUOT, EINTR, EOPNOTSUPP}}, {Call::Truncate, {EIO, EINTR}},
       {Call::Sync, {EIO, ENOSPC, EINTR}}, {Call::Close, {EIO, EDQUOT}},
       {Call::Link, {ENOSPC, EIO}}, {Call::Rename, {EIO, ENOSPC}}};
   // clang-format on
-  for (const bool in_place : {false, true}) {
-    // fails: which calls of the save fail (by their place) and how
-    const auto save = [&](const std::map<std::size_t, int>& fails) {
+  for (const std::string old : {"IL VECCHIO ELENCO\r\nPIU LUNGO\r\n", "V\r\n"}) {
+    for (const How how : {kReplace, kInPlace, kNamed}) {
+      if (how != kInPlace && old.size() < kNew.size()) continue;
+      // fail: the error for the call at each place, 0 to let it through
+      const auto save = [&](const std::function<int(std::size_t, Call)>& fail) {
+        MakeRichList(list_, old);
+        chown(list_.c_str(), kUser, kGroup);
+        std::size_t count = 0;
+        std::vector<Call> calls;
+        bool unnamed_refused = false;
+        posix::SetCallHook([&](Call call) {
+          calls.push_back(call);
+          for (const std::string& name : FolderContents(dir_.path())) {
+            EXPECT_EQ(name == kNameListFileName ? npos : Looks(name).find("group::rw"), npos);
+          }
+          if (const int error = fail(count++, call)) return error;
+          if (how == kNamed && call == Call::Create && !std::exchange(unnamed_refused, true)) {
+            return EOPNOTSUPP;
+          }
+          return how == kInPlace && call == Call::Rename ? EBUSY : 0;
+        });
+        const std::string outcome = Outcome([&] { SaveNameList(u"A", u"B", file_); });
+        posix::SetCallHook({});
+        return std::pair(outcome, calls);
+      };
+      // A save keeps all that belongs to the list; in place, it holds the
+      // list's lock and asks for room first.
       MakeRichList(list_, old);
-      std::size_t count = 0;
-      std::vector<Call> calls;
-      posix::SetCallHook([&](Call call) {
-        calls.push_back(call);
-        const auto fail = fails.find(count++);
-        if (fail != fails.end()) return fail->second;
-        return in_place && call == Call::Rename ? EBUSY : 0;
-      });
-      const std::string outcome = Outcome([&] { SaveNameList(u"A", u"B", file_); });
-      posix::SetCallHook({});
-      return std::pair(outcome, calls);
-    };
-    // A save keeps all that belongs to the list.
-    MakeRichList(list_, old);
-    const std::string kept = Looks(list_), saved = Looks(list_, &kNew);
-    const std::vector<Call> calls = save({}).second;
-    ASSERT_EQ(Looks(list_), saved);
-    for (std::size_t at = 0; at < calls.size(); ++at) {
-      for (const int error : errors[calls[at]]) {
-        SCOPED_TRACE(std::string(in_place ? "in place, " : "") + "call " + std::to_string(at) +
-                     ": " + std::strerror(error));
-        const std::string outcome = save({{at, error}}).first;
-        const std::string looks = Looks(list_);
-        EXPECT_TRUE(outcome.empty() || outcome.starts_with(Says(error))) << outcome;
-        // Only a save that went through, or one that says so, may leave the new list.
-        const bool new_allowed = outcome.empty() || outcome.ends_with(kDamaged);
-        EXPECT_TRUE(looks == (outcome.empty() ? saved : kept) || (new_allowed && looks == saved));
-        ExpectOnlyTheList();
+      const std::string kept = Looks(list_), saved = Looks(list_, &kNew);
+      const std::vector<Call> calls = save([](std::size_t, Call) { return 0; }).second;
+      ASSERT_EQ(Looks(list_), saved);
+      for (const Call needed : {Call::Lock, Call::Allocate}) {
+        EXPECT_EQ(how == kInPlace, std::find(calls.begin(), calls.end(), needed) != calls.end());
       }
+      for (std::size_t at = 0; at < calls.size(); ++at) {
+        for (const int error : errors[calls[at]]) {
+          SCOPED_TRACE(std::to_string(how) + ", onto " + std::to_string(old.size()) +
+                       " bytes, call " + std::to_string(at) + ": " + std::strerror(error));
+          const std::string outcome =
+              save([&](std::size_t place, Call) { return place == at ? error : 0; }).first;
+          const std::string looks = Looks(list_);
+          // Nothing to reserve with, or an owner that may not be given (the
+          // list then becomes the saver's): no failure.
+          if (error == EINTR || error == EOPNOTSUPP || error == EPERM || error == EINVAL) {
+            EXPECT_EQ(outcome, "");
+          }
+          EXPECT_TRUE(outcome.empty() || outcome.starts_with(Says(error))) << outcome;
+          if (calls[at] == Call::Chown && outcome.empty()) continue;
+          // Only a save that went through, or one that says so, may leave the new list.
+          const bool new_allowed = outcome.empty() || outcome.ends_with(kDamaged);
+          EXPECT_TRUE(looks == (outcome.empty() ? saved : kept) || (new_allowed && looks == saved));
+          EXPECT_EQ(FolderContents(dir_.path()), Names{kNameListFileName});
+        }
+      }
+      if (how != kInPlace || old.size() < kNew.size()) continue;
+      // The rewrite fails once the new bytes are in, and so does putting the
+      // old ones back: the list is torn, and the failure says it may be.
+      const auto truncate = static_cast<std::size_t>(
+          std::find(calls.begin(), calls.end(), Call::Truncate) - calls.begin());
+      const auto torn = [&](std::size_t place, Call call) {
+        return place >= truncate && call != Call::Unlink ? EIO : 0;
+      };
+      EXPECT_EQ(save(torn).first, Says(EIO) + kDamaged);
+      EXPECT_NE(ReadBytes(list_), old);
     }
-    if (!in_place) continue;
-    // The rewrite fails once the new bytes are in, and so does putting the old
-    // ones back: the list is torn, and the failure says it may be.
-    const auto truncate = static_cast<std::size_t>(
-        std::find(calls.begin(), calls.end(), Call::Truncate) - calls.begin());
-    std::map<std::size_t, int> fails{{truncate, EIO}};
-    for (std::size_t at = truncate + 1; at < truncate + 10; ++at) fails[at] = EIO;
-    EXPECT_EQ(save(fails).first, Says(EIO) + kDamaged);
-    EXPECT_NE(ReadBytes(list_), old);
   }
 }
 
-// Another copy saves a list before each step of a save, or of start-up's
-// removal of an empty list, from any step on. No save fails; at every step
-// there is one whole list, as a reader, or a copy killed just then, finds it;
-// and start-up removes only the empty list it opened.
-TEST_F(PosixListTest, AnotherCopySavingFromAnyStepOnLeavesOneWholeList) {
-  for (const bool start_up : {false, true}) {
-    for (std::size_t at = 0;; ++at) {
-      SCOPED_TRACE((start_up ? "start-up, step " : "save, step ") + std::to_string(at));
-      WriteBytes(list_, start_up ? "" : kOld);
-      std::set<std::string> whole = {start_up ? "" : kOld, kNew};
-      std::string landed;  // the list the other copy saved last
-      std::size_t count = 0;
-      bool other_saving = false;
-      posix::SetCallHook([&](Call) {
-        if (other_saving) return 0;
-        EXPECT_TRUE(whole.contains(ReadBytes(list_))) << ReadBytes(list_);
-        if (count++ < at) return 0;
-        const std::string name = "ALTRO " + std::to_string(count);
-        other_saving = true;
-        EXPECT_EQ(Outcome([&] { SaveNameList(Utf16FromUtf8(name), u"", file_); }), "");
-        other_saving = false;
-        whole.insert(landed = name + "\r\n\r\n");
-        return 0;
-      });
-      EXPECT_EQ(
-          Outcome([&] { start_up ? (void)LoadNameList(file_) : SaveNameList(u"A", u"B", file_); }),
-          "");
-      posix::SetCallHook({});
-      if (landed.empty()) break;
-      EXPECT_TRUE(start_up ? ReadBytes(list_) == landed : whole.contains(ReadBytes(list_)));
-      ExpectOnlyTheList();
+// Between any two steps of a save (replacing the list, or rewriting it in
+// place), or of start-up's removal of an empty list, the world changes:
+// another copy saves, replacing the list or rewriting it in place, or another
+// user exchanges the list with a link of theirs to a private file. At every
+// step there is one whole list, as a reader, or a copy killed just then,
+// finds it; the last save to finish is the one on disk; the private file is
+// never touched; start-up removes only the empty list it opened. Another
+// copy's rewrite cannot land while this one holds the list's lock: it waits.
+TEST_F(PosixListTest, TheWorldChangingBetweenAnyTwoSteps) {
+  const test::TempDir elsewhere;
+  const fs::path secret = elsewhere.path() / "secret";
+  // kFailingInPlace: a rewrite in place whose cut fails, so that it puts back
+  // the list as it was when it took the lock.
+  enum Outer { kSave, kSaveInPlace, kFailingInPlace, kStartUp };
+  enum Change { kReplace, kInPlace, kLink };
+  for (const Outer outer : {kSave, kSaveInPlace, kFailingInPlace, kStartUp}) {
+    for (const Change change : {kReplace, kInPlace, kLink}) {
+      for (std::size_t at = 0; outer != kStartUp || change != kInPlace; ++at) {
+        SCOPED_TRACE(testing::Message()
+                     << "outer " << outer << ", change " << change << ", step " << at);
+        const bool start_up = outer == kStartUp;
+        for (const std::string& name : FolderContents(dir_.path())) fs::remove(dir_.path() / name);
+        chmod(dir_.path().c_str(), change == kLink ? 0777 : 0755);
+        WriteBytes(list_, start_up ? "" : kOld), WriteBytes(secret, "SEGRETO");
+        fs::create_symlink(secret, "decoy"), lchown("decoy", 4242, 4242);
+        std::set<std::string> whole = {start_up ? "" : kOld, kNew};
+        std::string landed;  // the list another copy saved last
+        std::size_t count = 0;
+        bool other_saving = false, locked = false, changed = false, cut_failed = false;
+        // replaced: this save's new list has taken the list's place; last: the
+        // other copy saved after that
+        bool replaced = false, last = false;
+        posix::SetCallHook([&](Call call) {
+          if (other_saving) return change == kInPlace && call == Call::Rename ? EBUSY : 0;
+          // A reader waits while the list is locked.
+          EXPECT_TRUE(changed || locked || whole.contains(ReadBytes(list_)));
+          if (count++ == at && !locked && change == kLink) {
+            changed = true;
+            renameat2(AT_FDCWD, "decoy", AT_FDCWD, kNameListFileName, RENAME_EXCHANGE);
+          } else if (count == at + 1 && !locked) {
+            const std::string name = "ALTRO " + std::to_string(count);
+            other_saving = true;
+            EXPECT_EQ(Outcome([&] { SaveNameList(Utf16FromUtf8(name), u"", file_); }), "");
+            other_saving = false;
+            whole.insert(landed = name + "\r\n\r\n");
+            last = replaced;
+          }
+          locked = locked || (call == Call::Lock && !start_up);
+          replaced = replaced || (call == Call::Rename && outer == kSave);
+          if (outer == kFailingInPlace && locked && call == Call::Truncate && !cut_failed) {
+            cut_failed = true;
+            return EIO;
+          }
+          return outer != kSave && call == Call::Rename ? EBUSY : 0;
+        });
+        std::optional<std::u16string> shown;  // what start-up would show
+        const std::string outcome = Outcome([&] {
+          start_up ? (void)(shown = LoadNameList(file_).first) : SaveNameList(u"A", u"B", file_);
+        });
+        posix::SetCallHook({});
+        EXPECT_NE(shown, u"SEGRETO");
+        EXPECT_EQ(ReadBytes(secret), "SEGRETO");
+        if (count <= at) break;
+        const std::string failed = outer == kFailingInPlace ? Says(EIO) : "";
+        if (change == kLink) {
+          EXPECT_TRUE(outcome == failed || outcome == Refused(kNameListFileName)) << outcome;
+          continue;
+        }
+        EXPECT_EQ(outcome, failed);
+        if (outer == kFailingInPlace) {
+          EXPECT_EQ(ReadBytes(list_), landed.empty() ? kOld : landed);
+        } else if (!landed.empty()) {
+          EXPECT_EQ(ReadBytes(list_), start_up || last ? landed : kNew);
+        }
+        EXPECT_EQ(FolderContents(dir_.path()), (Names{"decoy", kNameListFileName}));
+      }
     }
   }
+}
+
+// Two copies rewrite the list in place (in a folder they may not create
+// files in) for a second and a half, while the list is read: no reader ever
+// sees a torn list, and no save fails.
+TEST_F(PosixListTest, TwoCopiesRewritingInPlaceWhileTheListIsRead) {
+  if (!kRoot) GTEST_SKIP() << "only root can run the copies as another user";
+  const auto running = [until =
+                            std::chrono::steady_clock::now() + std::chrono::milliseconds(1500)] {
+    return std::chrono::steady_clock::now() < until;
+  };
+  const std::set<std::string> whole = {kOld, "A\r\nB\r\n", "UN ALTRO ELENCO\r\nPIU LUNGO\r\n"};
+  chmod(kNameListFileName, 0666), chmod(".", 0555);
+  const auto copy = [&](std::u16string first, std::u16string second) {
+    return StartChild(
+        [&, first, second] {
+          std::string failure;
+          for (int saves = 0; failure.empty() && (running() || saves < 100); ++saves) {
+            failure = Outcome([&] { SaveNameList(first, second, file_); });
+          }
+          return failure;
+        },
+        kUser);
+  };
+  const Child one = copy(u"A", u"B"), other = copy(u"UN ALTRO ELENCO", u"PIU LUNGO");
+  std::set<std::string> seen;
+  while (running()) {
+    const auto reader = OpenListFile(file_.path);
+    std::string bytes(4096, '\0');
+    bytes.resize(reader->Read(bytes));
+    seen.insert(bytes);
+  }
+  EXPECT_EQ(FinishChild(one) + FinishChild(other), "");
+  for (const std::string& bytes : seen) EXPECT_TRUE(whole.contains(bytes)) << bytes;
 }
 
 }  // namespace
