@@ -1,0 +1,69 @@
+#include "listfile/win32/write_in_place.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdint>
+
+#include "listfile/win32/failure.h"
+#include "listfile/win32/open_file.h"
+#include "listfile/win32/system_calls.h"
+
+namespace varnik::win32 {
+
+void WriteInPlace(const std::string& path, const std::wstring& list, std::string_view bytes) {
+  // Nobody else writes to it meanwhile.
+  Handle file(OpenWaiting(list, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                          FILE_ATTRIBUTE_NORMAL));
+  if (!file.valid()) Fail(path, GetLastError());
+  const std::uint64_t old_size = SizeOf(PlainFileInformation(path, file.get()));
+  // Sets the file's end, only where it moves: Wine fails setting a file's end
+  // to its size on a full disk when that size is nothing, which would leave an
+  // empty list that was put back reported as damaged.
+  const auto resize = [&](std::uint64_t size) {
+    std::uint64_t now = 0;
+    if (!QuerySize(file.get(), &now)) return false;
+    return now == size || (Seek(file.get(), size) && SetEnd(file.get()));
+  };
+  const auto read = [&](std::string& into) {
+    for (std::size_t at = 0; at < into.size();) {
+      DWORD got = 0;
+      const auto wanted = static_cast<DWORD>(std::min<std::size_t>(into.size() - at, 1u << 30));
+      if (!Read(file.get(), into.data() + at, wanted, &got)) return false;
+      if (got == 0) {
+        SetLastError(ERROR_HANDLE_EOF);
+        return false;
+      }
+      at += got;
+    }
+    return true;
+  };
+
+  // The old bytes the new ones go over, to put back on a failure.
+  std::string old(static_cast<std::size_t>(std::min<std::uint64_t>(old_size, bytes.size())), '\0');
+  if (!Seek(file.get(), 0) || !read(old)) Fail(path, GetLastError());
+  // Whether the list holds the old bytes again, as far as the system can
+  // tell; it is read back to be sure.
+  const auto restore = [&] {
+    std::string again(old.size(), '\0');
+    std::uint64_t size = 0;
+    return Seek(file.get(), 0) && WriteAll(file.get(), old) && resize(old_size) &&
+           Flush(file.get()) && Seek(file.get(), 0) && read(again) && again == old &&
+           QuerySize(file.get(), &size) && size == old_size;
+  };
+  const auto fail = [&] {
+    const DWORD error = GetLastError();
+    const bool restored = restore();
+    Fail(path, error, !restored);
+  };
+
+  if (bytes.size() > old_size && !resize(bytes.size())) fail();
+  if (!Seek(file.get(), 0) || !WriteAll(file.get(), bytes) || !resize(bytes.size()) ||
+      !Flush(file.get())) {
+    fail();
+  }
+  // Its bytes are on the disk already: a failure here tells nothing of them.
+  if (!file.Close()) Fail(path, GetLastError(), true);
+}
+
+}  // namespace varnik::win32
