@@ -1,6 +1,7 @@
 #include "listfile/win32/pending_file.h"
 
 #include <cstdint>
+#include <functional>
 
 #include "listfile/win32/system_calls.h"
 
@@ -13,6 +14,23 @@ std::wstring Hex(std::uint32_t value) {
     *digit = L"0123456789abcdef"[value & 15];
   }
   return digits;
+}
+
+// While another program has a file open (another copy reading or replacing
+// the list, a virus scanner looking at the new file), the system refuses to
+// replace or delete it; that lasts a moment, so `act` is tried again, often,
+// for about a second before giving up: where copies keep the list busy, one
+// of many tries finds it free. False, with GetLastError() saying why, when it
+// never succeeds.
+bool TryWhileHeld(const std::function<BOOL()>& act) {
+  for (int tries = 1;; ++tries) {
+    if (act()) return true;
+    const DWORD error = GetLastError();
+    if ((error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) || tries == 100) {
+      return false;
+    }
+    Wait(tries < 20 ? 1 : 12);
+  }
 }
 
 }  // namespace
@@ -37,28 +55,16 @@ PendingFile::PendingFile(const std::wstring& list, DWORD attributes) {
 
 PendingFile::~PendingFile() {
   if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
-  if (!name_.empty()) Delete(name_.c_str());
+  if (!name_.empty()) TryWhileHeld([&] { return Delete(name_.c_str()); });
 }
 
 bool PendingFile::Replace(const std::wstring& list) {
   const HANDLE file = file_;
   file_ = INVALID_HANDLE_VALUE;
   if (!Close(file)) return false;
-  // While another program has the list open (another copy reading or
-  // replacing it, a virus scanner), the system refuses to replace it; that
-  // lasts a moment, so try again, often, for about a second before giving
-  // up: where copies keep the list busy, one of many tries finds it free.
-  for (int tries = 1;; ++tries) {
-    if (Rename(name_.c_str(), list.c_str())) {
-      name_.clear();
-      return true;
-    }
-    const DWORD error = GetLastError();
-    if ((error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) || tries == 100) {
-      return false;
-    }
-    Wait(tries < 20 ? 1 : 12);
-  }
+  if (!TryWhileHeld([&] { return Rename(name_.c_str(), list.c_str()); })) return false;
+  name_.clear();
+  return true;
 }
 
 }  // namespace varnik::win32

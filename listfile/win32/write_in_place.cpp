@@ -17,13 +17,19 @@ void WriteInPlace(const std::string& path, const std::wstring& list, std::string
                           FILE_ATTRIBUTE_NORMAL));
   if (!file.valid()) Fail(path, GetLastError());
   const std::uint64_t old_size = SizeOf(PlainFileInformation(path, file.get()));
+  // Whether anything was asked to change the list yet: until then a failure
+  // leaves it as it was, and nothing needs putting back.
+  bool touched = false;
   // Sets the file's end, only where it moves: Wine fails setting a file's end
   // to its size on a full disk when that size is nothing, which would leave an
   // empty list that was put back reported as damaged.
   const auto resize = [&](std::uint64_t size) {
     std::uint64_t now = 0;
     if (!QuerySize(file.get(), &now)) return false;
-    return now == size || (Seek(file.get(), size) && SetEnd(file.get()));
+    if (now == size) return true;
+    if (!Seek(file.get(), size)) return false;
+    touched = true;
+    return SetEnd(file.get()) != FALSE;
   };
   const auto read = [&](std::string& into) {
     for (std::size_t at = 0; at < into.size();) {
@@ -38,30 +44,37 @@ void WriteInPlace(const std::string& path, const std::wstring& list, std::string
     }
     return true;
   };
+  // Whether the file ends where it is read.
+  const auto at_end = [&] {
+    char more = 0;
+    DWORD got = 0;
+    return Read(file.get(), &more, 1, &got) && got == 0;
+  };
 
-  // The old bytes the new ones go over, to put back on a failure.
-  std::string old(static_cast<std::size_t>(std::min<std::uint64_t>(old_size, bytes.size())), '\0');
+  // The old list whole, to put back on a failure: where the new one is
+  // shorter, cutting off the rest loses the old bytes beyond it.
+  std::string old(static_cast<std::size_t>(old_size), '\0');
   if (!Seek(file.get(), 0) || !read(old)) Fail(path, GetLastError());
-  // Whether the list holds the old bytes again, as far as the system can
-  // tell; it is read back to be sure.
+  // Whether the list holds the old bytes again, and no more, as far as the
+  // system can tell: it is read back to be sure. Its length is put back even
+  // where the old bytes cannot be written, since the failure may have come
+  // before the first new byte went in, after the room was reserved.
   const auto restore = [&] {
+    if (Seek(file.get(), 0)) WriteAll(file.get(), old);
+    resize(old_size);
     std::string again(old.size(), '\0');
-    std::uint64_t size = 0;
-    return Seek(file.get(), 0) && WriteAll(file.get(), old) && resize(old_size) &&
-           Flush(file.get()) && Seek(file.get(), 0) && read(again) && again == old &&
-           QuerySize(file.get(), &size) && size == old_size;
+    return Flush(file.get()) && Seek(file.get(), 0) && read(again) && again == old && at_end();
   };
   const auto fail = [&] {
     const DWORD error = GetLastError();
-    const bool restored = restore();
+    const bool restored = !touched || restore();
     Fail(path, error, !restored);
   };
 
   if (bytes.size() > old_size && !resize(bytes.size())) fail();
-  if (!Seek(file.get(), 0) || !WriteAll(file.get(), bytes) || !resize(bytes.size()) ||
-      !Flush(file.get())) {
-    fail();
-  }
+  if (!Seek(file.get(), 0)) fail();
+  touched = true;
+  if (!WriteAll(file.get(), bytes) || !resize(bytes.size()) || !Flush(file.get())) fail();
   // Its bytes are on the disk already: a failure here tells nothing of them.
   if (!file.Close()) Fail(path, GetLastError(), true);
 }

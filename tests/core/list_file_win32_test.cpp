@@ -1,18 +1,28 @@
 // The list file through the Win32 file API, in what only Windows (or Wine)
-// shows: attributes, a list held open by another copy, and the system's error
-// texts and codes.
+// shows: attributes and access rules, a list held open by another copy, the
+// system's error texts and codes, every call of a save failing in turn, and
+// another copy's saves landing at each step of a save or of start-up.
 #include <windows.h>
+// After windows.h, which they need.
+#include <aclapi.h>
+#include <sddl.h>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <functional>
 #include <iterator>
+#include <set>
 #include <thread>
+#include <utility>
+#include <vector>
 
+#include "app/failure_message.h"
+#include "app/utf8_text.h"
 #include "common/platform_error.h"
 #include "common/win32/system_error_text.h"
 #include "listfile/list_file.h"
+#include "listfile/win32/system_calls.h"
 #include "names/name_list.h"
 #include "tests/support/temp_dir.h"
 
@@ -20,6 +30,7 @@ namespace varnik {
 namespace {
 
 namespace fs = std::filesystem;
+using win32::Call;
 
 // The Linux path of a file under Wine; empty on Windows itself.
 std::string UnixPath(const fs::path& path) {
@@ -67,8 +78,64 @@ class Win32ListFile : public ::testing::Test {
   }
 
   test::TempDir dir_;
-  NameListFile file_{test::Utf8(dir_.path() / kNameListFileName)};
+  fs::path list_ = dir_.path() / kNameListFileName;
+  NameListFile file_{test::Utf8(list_)};
 };
+
+// All a save keeps of a list: its bytes, its attributes and its own access
+// rules (as far as the system keeps them).
+std::string Looks(const fs::path& path) {
+  PSECURITY_DESCRIPTOR security = nullptr;
+  wchar_t* rules = nullptr;
+  if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                            nullptr, nullptr, nullptr, &security) == ERROR_SUCCESS) {
+    ConvertSecurityDescriptorToStringSecurityDescriptorW(
+        security, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &rules, nullptr);
+  }
+  const std::string looks = test::ReadBytes(path) + " " +
+                            std::to_string(GetFileAttributesW(path.c_str())) + " " +
+                            test::Utf8(rules != nullptr ? rules : L"");
+  LocalFree(rules);
+  LocalFree(security);
+  return looks;
+}
+
+// A list that has it all: hidden, and access rules of its own that shut out
+// the folder's.
+void MakeRichList(const fs::path& path, const std::string& bytes) {
+  SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  test::WriteBytes(path, bytes);
+  SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE);
+  PSECURITY_DESCRIPTOR security = nullptr;
+  ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
+      L"D:P(A;;FA;;;WD)(A;;FR;;;BU)", SDDL_REVISION_1, &security, nullptr));
+  PACL rules = nullptr;
+  BOOL present = FALSE, defaulted = FALSE;
+  GetSecurityDescriptorDacl(security, &present, &rules, &defaulted);
+  std::wstring name = path.wstring();
+  EXPECT_EQ(SetNamedSecurityInfoW(name.data(), SE_FILE_OBJECT,
+                                  DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                                  nullptr, nullptr, rules, nullptr),
+            ERROR_SUCCESS);
+  LocalFree(security);
+}
+
+// What a save gives: "" when it succeeds, else the failure's text and the
+// box the user would see.
+struct SaveOutcome {
+  std::string text;
+  std::u16string box;
+};
+
+SaveOutcome Save(const NameListFile& file, const std::u16string& first = u"A") {
+  try {
+    SaveNameList(first, u"B", file);
+  } catch (PlatformError& failure) {
+    failure.MarkStep(FailedStep::SaveList);
+    return {failure.what(), MessageForFailure(failure).box};
+  }
+  return {};
+}
 
 // While a file is open the system refuses to replace it, so copies of the
 // program starting and saving in one folder get in each other's way, if only
@@ -93,6 +160,77 @@ TEST_F(Win32ListFile, CopiesSavingAndReadingAtOnceAllSucceed) {
   for (std::thread& copy : copies) copy.join();
   EXPECT_EQ(failed_saves, 0);
   EXPECT_EQ(torn_reads, 0);
+}
+
+// Each call of a save fails in turn with the errors Windows gives in
+// practice, once and from then on, where the list is replaced and where it is
+// rewritten in place (its folder refusing new files), longer and shorter.
+// The list is always the old one or the new one, whole, with its attributes
+// and access rules; no new file stays; the failure gives the system's text,
+// and the box says the list is as it was only when it is, byte for byte.
+TEST_F(Win32ListFile, EveryCallOfASaveFailingInTurn) {
+  const DWORD errors[] = {ERROR_DISK_FULL,         ERROR_HANDLE_DISK_FULL, ERROR_ACCESS_DENIED,
+                          ERROR_SHARING_VIOLATION, ERROR_LOCK_VIOLATION,   ERROR_NETNAME_DELETED,
+                          ERROR_UNEXP_NET_ERR};
+  const struct {
+    bool in_place;
+    std::string old;
+  } paths[] = {
+      {false, "IL VECCHIO ELENCO\r\n\r\n"}, {true, "IL VECCHIO ELENCO\r\n\r\n"}, {true, "X\r\n"}};
+  const std::string kNew = "A\r\nB\r\n";
+  for (const auto& path : paths) {
+    std::vector<Call> calls;
+    // The save, with the call at `at` failing with `error`, and every later
+    // call of its kind too where `persistent`.
+    const auto save = [&](std::size_t at, DWORD error, bool persistent) {
+      MakeRichList(list_, path.old);
+      calls.clear();
+      bool scanned = false;
+      win32::SetCallHook([&](Call call) -> DWORD {
+        if (call == Call::Wait) return ERROR_TIMEOUT;  // no waiting here
+        // A virus scanner looks at the new file when it is left.
+        if (call == Call::Delete) return std::exchange(scanned, true) ? 0 : ERROR_SHARING_VIOLATION;
+        calls.push_back(call);
+        const std::size_t index = calls.size() - 1;
+        if (index == at || (persistent && index > at && call == calls[at])) return error;
+        return path.in_place && call == Call::Create ? ERROR_ACCESS_DENIED : ERROR_SUCCESS;
+      });
+      const SaveOutcome outcome = Save(file_);
+      win32::SetCallHook({});
+      return outcome;
+    };
+    save(SIZE_MAX, ERROR_SUCCESS, false);
+    const std::vector<Call> all = calls;
+    const std::string saved = Looks(list_);
+    MakeRichList(list_, path.old);
+    const std::string kept = Looks(list_);
+    ASSERT_EQ(saved, kNew + kept.substr(path.old.size()));
+    for (std::size_t at = 0; at < all.size(); ++at) {
+      for (const DWORD error : errors) {
+        for (const bool persistent : {false, true}) {
+          SCOPED_TRACE((path.in_place ? "in place, " : "") + path.old.substr(0, 1) + ", call " +
+                       std::to_string(at) + (persistent ? " on, " : ", ") + std::to_string(error));
+          const SaveOutcome outcome = save(at, error, persistent);
+          const std::string looks = Looks(list_);
+          if (outcome.text.empty()) {
+            EXPECT_EQ(looks, saved);
+          } else {
+            EXPECT_EQ(outcome.text, file_.path + ": " + SystemErrorText(HRESULT_FROM_WIN32(error)));
+            // Only the rewrite in place may fail to put the old list back,
+            // and it says so where the list is not as it was, or where it
+            // cannot make sure the list reached the disk.
+            const bool as_it_was = outcome.box.find(u"com'era") != std::u16string::npos;
+            if (!persistent || all[at] != Call::Flush) {
+              EXPECT_EQ(as_it_was, looks == kept) << Utf8FromUtf16(outcome.box);
+            }
+            EXPECT_TRUE(!as_it_was || looks == kept);
+            EXPECT_TRUE(as_it_was || path.in_place);
+          }
+          EXPECT_EQ(test::FolderContents(dir_.path()), std::vector<std::string>{kNameListFileName});
+        }
+      }
+    }
+  }
 }
 
 // The text is the list's path and the system's own text for the error, which
@@ -183,8 +321,7 @@ TEST_F(Win32ListFile, OnlyAPlainFileIsReadOrReplacedAndALinkStays) {
 }
 
 // Where the folder forbids new files (here made immutable, which even root
-// cannot get past) the list is rewritten in place, longer or shorter, unless
-// the user marked it read-only.
+// cannot get past) the list is rewritten in place.
 TEST_F(Win32ListFile, FolderForbiddingNewFilesGetsTheListRewrittenInPlace) {
   test::WriteBytes(file_.path, "PRIMA\r\nSECONDA\r\n");
   struct Immutable {
@@ -195,13 +332,6 @@ TEST_F(Win32ListFile, FolderForbiddingNewFilesGetsTheListRewrittenInPlace) {
   if (!RunUnix(dir_.path(), "chattr +i .")) GTEST_SKIP() << "no folder made immutable";
   SaveNameList(u"UNA RIGA PI\u00D9 LUNGA", u"SECONDA", file_);
   EXPECT_EQ(test::ReadBytes(file_.path), "UNA RIGA PI\xD9 LUNGA\r\nSECONDA\r\n");
-  SaveNameList(u"A", u"SECONDA", file_);
-  EXPECT_EQ(test::ReadBytes(file_.path), "A\r\nSECONDA\r\n");
-  const std::wstring path = fs::path(file_.path).wstring();
-  SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY);
-  EXPECT_THROW(SaveNameList(u"B", u"C", file_), PlatformError);
-  EXPECT_EQ(test::ReadBytes(file_.path), "A\r\nSECONDA\r\n");
-  SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 // On a full disk the in-place rewrite cannot take the new bytes: an empty
