@@ -1,6 +1,7 @@
 // Reading the list, and start-up's deletion of an empty one.
 #include <algorithm>
 #include <memory>
+#include <optional>
 
 #include "common/win32/windows_text.h"
 #include "listfile/list_file.h"
@@ -22,6 +23,8 @@ class Win32ListFile final : public ListFileReader {
   void Examine(const std::string& shown) {
     shown_ = shown;
     info_ = PlainFileInformation(shown, file_.get());
+    FileIdentity identity;
+    if (IdentityOf(file_.get(), identity)) read_identity_ = identity;
   }
 
   std::uint64_t Size() const override { return SizeOf(info_); }
@@ -37,23 +40,16 @@ class Win32ListFile final : public ListFileReader {
     // While this handle is open nobody else may write, rename, replace or
     // delete the file, so what is deleted is the file looked at here: the
     // one that was read (not a list another copy saved since), still empty.
+    // Which file that is, its identity tells, not its path: a drive letter
+    // mapped to a share, subst or a junction on the way give the same file
+    // other paths.
     const Handle named(Open(path_.c_str(), DELETE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ,
                             FILE_FLAG_OPEN_REPARSE_POINT));
     BY_HANDLE_FILE_INFORMATION info{};
-    if (!named.valid() || !QueryInformation(named.get(), &info)) return;
+    FileIdentity identity;
+    if (!read_identity_ || !named.valid() || !QueryInformation(named.get(), &info)) return;
     if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return;  // a link
-    // Nor a link the system does not show as one (Wine shows Linux's links
-    // as the files they lead to, and deletes those).
-    std::wstring named_path(GetLongPathNameW(path_.c_str(), nullptr, 0), L'\0');
-    named_path.resize(
-        GetLongPathNameW(path_.c_str(), named_path.data(), static_cast<DWORD>(named_path.size())));
-    if (CompareStringOrdinal(FinalPath(named.get()).c_str(), -1, named_path.c_str(), -1, TRUE) !=
-        CSTR_EQUAL) {
-      return;
-    }
-    if (info.dwVolumeSerialNumber != info_.dwVolumeSerialNumber ||
-        info.nFileIndexHigh != info_.nFileIndexHigh || info.nFileIndexLow != info_.nFileIndexLow ||
-        SizeOf(info) != 0) {
+    if (!IdentityOf(named.get(), identity) || !(identity == *read_identity_) || SizeOf(info) != 0) {
       return;
     }
     Dispose(named.get());
@@ -64,6 +60,7 @@ class Win32ListFile final : public ListFileReader {
   std::string shown_;  // the path as the caller gave it, for error texts
   Handle file_;
   BY_HANDLE_FILE_INFORMATION info_{};
+  std::optional<FileIdentity> read_identity_;  // none where the system cannot tell
 };
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "listfile/win32/open_file.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "listfile/win32/failure.h"
 #include "listfile/win32/system_calls.h"
@@ -34,6 +35,27 @@ BY_HANDLE_FILE_INFORMATION PlainFileInformation(const std::string& path, HANDLE 
 
 std::uint64_t SizeOf(const BY_HANDLE_FILE_INFORMATION& info) {
   return (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+}
+
+bool FileIdentity::operator==(const FileIdentity& other) const {
+  return volume == other.volume &&
+         std::memcmp(number.Identifier, other.number.Identifier, sizeof number.Identifier) == 0;
+}
+
+bool IdentityOf(HANDLE file, FileIdentity& identity) {
+  identity = {};
+  FILE_ID_INFO id{};
+  if (QueryInformationEx(file, FileIdInfo, &id, sizeof id)) {
+    identity.volume = id.VolumeSerialNumber;
+    identity.number = id.FileId;
+    return true;
+  }
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!QueryInformation(file, &info)) return false;
+  const std::uint64_t index = (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+  identity.volume = info.dwVolumeSerialNumber;
+  std::memcpy(identity.number.Identifier, &index, sizeof index);
+  return true;
 }
 
 bool WriteAll(HANDLE file, std::string_view bytes) {

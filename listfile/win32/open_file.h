@@ -42,6 +42,19 @@ BY_HANDLE_FILE_INFORMATION PlainFileInformation(const std::string& path, HANDLE 
 
 std::uint64_t SizeOf(const BY_HANDLE_FILE_INFORMATION& info);
 
+// Which file an open handle is, by whatever path, drive letter, share or
+// junction it was reached: its volume's serial number and its number there.
+struct FileIdentity {
+  std::uint64_t volume = 0;
+  FILE_ID_128 number{};
+
+  bool operator==(const FileIdentity& other) const;
+};
+
+// The file's identity (the full 128-bit number where the system gives it,
+// the 64-bit index elsewhere); false when the system cannot tell.
+bool IdentityOf(HANDLE file, FileIdentity& identity);
+
 // Writes all the bytes at the file's pointer; false (GetLastError() says
 // why) when the system refuses.
 bool WriteAll(HANDLE file, std::string_view bytes);

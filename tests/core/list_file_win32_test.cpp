@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cctype>
 #include <functional>
 #include <iterator>
 #include <set>
@@ -360,25 +361,61 @@ TEST_F(Win32ListFile, FullDiskFailsTheInPlaceRewriteOfAnEmptyListLeavingItAsItWa
 }
 
 // An empty list is deleted only while it is the file that was read and still
-// empty, and never through a link (which Wine does not show as one).
+// empty, and never through a link (which Wine does not show as one), however
+// its folder is reached: here also through a drive letter of its own, as a
+// mapped network drive or subst gives it.
 TEST_F(Win32ListFile, EmptyListIsDeletedOnlyWhileItIsTheEmptyFileRead) {
-  test::WriteBytes(file_.path, "");
-  std::unique_ptr<ListFileReader> reader = OpenListFile(file_.path);
-  ASSERT_EQ(reader->Size(), 0u);
-  test::WriteBytes(file_.path, "ROSSI\r\n");  // written by another copy meanwhile
-  reader->DeleteIfEmpty();
-  reader.reset();  // a file is deleted once nothing holds it open
-  EXPECT_EQ(test::ReadBytes(file_.path), "ROSSI\r\n");
-
   const test::TempDir elsewhere;
-  test::WriteBytes(elsewhere.path() / "elenco.txt", "");
-  if (RunUnix(dir_.path(), "rm name_start.txt && ln -s '" +
-                               UnixPath(elsewhere.path() / "elenco.txt") + "' name_start.txt")) {
-    EXPECT_EQ(LoadNameList(file_).kind, ListFileState::Kind::Empty);
-    EXPECT_TRUE(fs::exists(elsewhere.path() / "elenco.txt"));
-    EXPECT_TRUE(RunUnix(dir_.path(), "test -L name_start.txt && rm name_start.txt"));
+  const fs::path other = elsewhere.path() / "elenco.txt";
+  // A free drive letter, under Wine a link in the prefix's folder of them.
+  const DWORD drives = GetLogicalDrives();
+  wchar_t letter = L'P';
+  while (letter < L'Y' && (drives & (1u << (letter - L'A'))) != 0) ++letter;
+  const std::string devices = UnixPath(L"C:\\") + "../dosdevices/";
+  const std::string drive = "'" + devices + static_cast<char>(std::tolower(letter)) + ":'";
+  const struct {
+    std::string what;
+    std::function<void()> meanwhile;  // between reading the list and deleting it
+    bool deleted;
+    bool by_letter = false;
+  } cases[] = {
+      {"nothing", [] {}, true},
+      {"another copy writes it", [&] { test::WriteBytes(list_, "ROSSI\r\n"); }, false},
+      {"another copy, on another system, puts a new empty list in its place",
+       [&] { ASSERT_TRUE(RunUnix(dir_.path(), "rm name_start.txt && : >name_start.txt")); }, false},
+      {"the list is a Linux link",
+       [&] {
+         test::WriteBytes(other, "");
+         ASSERT_TRUE(RunUnix(
+             dir_.path(), "rm name_start.txt && ln -s '" + UnixPath(other) + "' name_start.txt"));
+       },
+       false},
+      {"its folder has a drive letter", [] {}, true, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    test::WriteBytes(list_, "");
+    fs::path path = list_;
+    if (c.by_letter) {
+      if (UnixPath(dir_.path()).empty() || !RunUnix(dir_.path(), "ln -s \"$PWD\" " + drive)) {
+        continue;  // only Wine gives a drive letter by a link
+      }
+      path = fs::path(std::wstring{letter, L':', L'\\'}) / kNameListFileName;
+    }
+    std::unique_ptr<ListFileReader> reader = OpenListFile(test::Utf8(path));
+    ASSERT_EQ(reader->Size(), 0u);
+    c.meanwhile();
+    reader->DeleteIfEmpty();
+    reader.reset();  // a file is deleted once nothing holds it open
+    EXPECT_EQ(fs::exists(list_), !c.deleted);
+    if (c.by_letter) {
+      EXPECT_TRUE(RunUnix(dir_.path(), "rm " + drive));
+    }
+    // Not through Windows: under Wine that deletes a link's target.
+    ASSERT_TRUE(RunUnix(dir_.path(), "rm -f name_start.txt"));
   }
-  test::WriteBytes(file_.path, "");
+  EXPECT_TRUE(fs::exists(other));
+  test::WriteBytes(list_, "");
 }
 
 }  // namespace
