@@ -234,6 +234,65 @@ TEST_F(Win32ListFile, EveryCallOfASaveFailingInTurn) {
   }
 }
 
+// Another copy saves a list before each step of a save (replacing the list
+// or rewriting it in place), or of start-up's deletion of an empty list, from
+// any step on. At every step but those of a rewrite in place there is one
+// whole list; the other copy's save fails only where this one holds the
+// list, and then leaves it whole; start-up deletes only the empty list it
+// read.
+TEST_F(Win32ListFile, AnotherCopySavingFromAnyStepOnLeavesOneWholeList) {
+  const std::string old = "IL VECCHIO\r\n\r\n", held = file_.path + ": ";
+  for (const std::string mode : {"save", "in place", "start-up"}) {
+    for (std::size_t at = 0;; ++at) {
+      SCOPED_TRACE(mode + ", step " + std::to_string(at));
+      const bool start_up = mode == "start-up";
+      test::WriteBytes(list_, start_up ? "" : old);
+      std::set<std::string> whole = {start_up ? "" : old, "A\r\nB\r\n"};
+      std::string landed;  // the list the other copy saved last
+      std::size_t count = 0;
+      bool other_saving = false;
+      win32::SetCallHook([&](Call call) -> DWORD {
+        if (call == Call::Wait) return ERROR_TIMEOUT;  // no waiting here
+        if (other_saving) return ERROR_SUCCESS;
+        if (mode == "in place") {
+          // Midway through a rewrite in place the list is torn, as it is
+          // when that is cut short.
+          if (call == Call::Create) return ERROR_ACCESS_DENIED;
+        } else {
+          EXPECT_TRUE(whole.contains(test::ReadBytes(list_))) << test::ReadBytes(list_);
+        }
+        if (count++ < at) return ERROR_SUCCESS;
+        const std::string name = "ALTRO " + std::to_string(count);
+        other_saving = true;
+        const SaveOutcome other = Save(file_, Utf16FromUtf8(name));
+        other_saving = false;
+        if (other.text.empty()) {
+          whole.insert(landed = name + "\r\nB\r\n");
+        } else {
+          EXPECT_TRUE(other.text ==
+                          held + SystemErrorText(HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION)) ||
+                      other.text == held + SystemErrorText(E_ACCESSDENIED))
+              << other.text;
+        }
+        return ERROR_SUCCESS;
+      });
+      if (start_up) {
+        EXPECT_NO_THROW(LoadNameList(file_));
+      } else {
+        EXPECT_EQ(Save(file_).text, "");
+      }
+      win32::SetCallHook({});
+      if (count <= at) break;
+      EXPECT_TRUE(start_up && !landed.empty() ? test::ReadBytes(list_) == landed
+                                              : whole.contains(test::ReadBytes(list_)));
+      EXPECT_EQ(test::FolderContents(dir_.path()),
+                start_up && landed.empty() ? std::vector<std::string>{}
+                                           : std::vector<std::string>{kNameListFileName});
+    }
+  }
+  test::WriteBytes(list_, "");
+}
+
 // The text is the list's path and the system's own text for the error, which
 // it must have; the code is the error's.
 TEST_F(Win32ListFile, FailuresCarryTheListsNameAndTheSystemsTextAndCode) {
