@@ -21,8 +21,7 @@ void WriteInPlace(const std::string& path, const std::wstring& list, std::string
   // leaves it as it was, and nothing needs putting back.
   bool touched = false;
   // Sets the file's end, only where it moves: Wine fails setting a file's end
-  // to its size on a full disk when that size is nothing, which would leave an
-  // empty list that was put back reported as damaged.
+  // to its size on a full disk when that size is nothing.
   const auto resize = [&](std::uint64_t size) {
     std::uint64_t now = 0;
     if (!QuerySize(file.get(), &now)) return false;
