@@ -1,18 +1,29 @@
 // The list file through the Win32 file API, in what only Windows (or Wine)
-// shows: attributes, a list held open by another copy, and the system's error
-// texts and codes.
+// shows: attributes and access rules, the system's error texts and codes,
+// every call of a save failing in turn, as another program holding the list
+// makes it fail, and another copy's saves landing at each step of a save or
+// of start-up.
 #include <windows.h>
+// After windows.h, which they need.
+#include <aclapi.h>
+#include <sddl.h>
 
 #include <gtest/gtest.h>
 
-#include <atomic>
+#include <cctype>
 #include <functional>
 #include <iterator>
-#include <thread>
+#include <optional>
+#include <set>
+#include <utility>
+#include <vector>
 
+#include "app/failure_message.h"
+#include "app/utf8_text.h"
 #include "common/platform_error.h"
 #include "common/win32/system_error_text.h"
 #include "listfile/list_file.h"
+#include "listfile/win32/system_calls.h"
 #include "names/name_list.h"
 #include "tests/support/temp_dir.h"
 
@@ -20,6 +31,7 @@ namespace varnik {
 namespace {
 
 namespace fs = std::filesystem;
+using win32::Call;
 
 // The Linux path of a file under Wine; empty on Windows itself.
 std::string UnixPath(const fs::path& path) {
@@ -67,63 +79,206 @@ class Win32ListFile : public ::testing::Test {
   }
 
   test::TempDir dir_;
-  NameListFile file_{test::Utf8(dir_.path() / kNameListFileName)};
+  fs::path list_ = dir_.path() / kNameListFileName;
+  NameListFile file_{test::Utf8(list_)};
 };
 
-// While a file is open the system refuses to replace it, so copies of the
-// program starting and saving in one folder get in each other's way, if only
-// for a moment: no save may fail for that, and every start finds a whole list.
-TEST_F(Win32ListFile, CopiesSavingAndReadingAtOnceAllSucceed) {
-  SaveNameList(u"PRIMA", u"SECONDA", file_);
-  std::atomic<int> failed_saves = 0, torn_reads = 0;
-  const auto run = [&] {
-    for (int i = 0; i < 200; ++i) {
-      try {
-        SaveNameList(i % 2 == 0 ? u"PRIMA-A" : u"PRIMA", u"SECONDA", file_);
-      } catch (const PlatformError&) {
-        ++failed_saves;
-      }
-      const ListFileState state = LoadNameList(file_);
-      if (!state.first || state.first->rfind(u"PRIMA", 0) != 0 || state.second != u"SECONDA") {
-        ++torn_reads;
-      }
-    }
-  };
-  std::thread copies[] = {std::thread(run), std::thread(run), std::thread(run)};
-  for (std::thread& copy : copies) copy.join();
-  EXPECT_EQ(failed_saves, 0);
-  EXPECT_EQ(torn_reads, 0);
+// All a save keeps of a list: its bytes, its attributes and its own access
+// rules (as far as the system keeps them).
+std::string Looks(const fs::path& path) {
+  PSECURITY_DESCRIPTOR security = nullptr;
+  wchar_t* rules = nullptr;
+  if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                            nullptr, nullptr, nullptr, &security) == ERROR_SUCCESS) {
+    ConvertSecurityDescriptorToStringSecurityDescriptorW(
+        security, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &rules, nullptr);
+  }
+  const std::string looks = test::ReadBytes(path) + " " +
+                            std::to_string(GetFileAttributesW(path.c_str())) + " " +
+                            test::Utf8(rules != nullptr ? rules : L"");
+  LocalFree(rules);
+  LocalFree(security);
+  return looks;
 }
 
-// The text is the list's path and the system's own text for the error, which
-// it must have; the code is the error's.
-TEST_F(Win32ListFile, FailuresCarryTheListsNameAndTheSystemsTextAndCode) {
-  const NameListFile nowhere{test::Utf8(dir_.path() / "assente" / kNameListFileName)};
-  test::WriteBytes(file_.path, "");
+// A list that has it all: hidden, and access rules of its own that shut out
+// the folder's.
+void MakeRichList(const fs::path& path, const std::string& bytes) {
+  SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  test::WriteBytes(path, bytes);
+  SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE);
+  PSECURITY_DESCRIPTOR security = nullptr;
+  ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
+      L"D:P(A;;FA;;;WD)(A;;FR;;;BU)", SDDL_REVISION_1, &security, nullptr));
+  PACL rules = nullptr;
+  BOOL present = FALSE, defaulted = FALSE;
+  GetSecurityDescriptorDacl(security, &present, &rules, &defaulted);
+  std::wstring name = path.wstring();
+  EXPECT_EQ(SetNamedSecurityInfoW(name.data(), SE_FILE_OBJECT,
+                                  DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                                  nullptr, nullptr, rules, nullptr),
+            ERROR_SUCCESS);
+  LocalFree(security);
+}
+
+// What a save gives: "" when it succeeds, else the failure's text and the
+// box the user would see.
+struct SaveOutcome {
+  std::string text;
+  std::u16string box;
+  std::optional<std::uint32_t> code;
+};
+
+SaveOutcome Save(const NameListFile& file, const std::u16string& first = u"A") {
+  try {
+    SaveNameList(first, u"B", file);
+  } catch (PlatformError& failure) {
+    failure.MarkStep(FailedStep::SaveList);
+    return {failure.what(), MessageForFailure(failure).box, failure.code()};
+  }
+  return {};
+}
+
+// Each call of a save fails in turn with the errors Windows gives in
+// practice, once and from then on, where the list is replaced and where it is
+// rewritten in place (its folder refusing new files), longer and shorter.
+// The list is always the old one or the new one, whole, with its attributes
+// and access rules; no new file stays; the failure gives the system's text,
+// and the box says the list is as it was only when it is, byte for byte.
+TEST_F(Win32ListFile, EveryCallOfASaveFailingInTurn) {
+  const DWORD errors[] = {ERROR_DISK_FULL,         ERROR_HANDLE_DISK_FULL, ERROR_ACCESS_DENIED,
+                          ERROR_SHARING_VIOLATION, ERROR_LOCK_VIOLATION,   ERROR_NETNAME_DELETED,
+                          ERROR_UNEXP_NET_ERR};
+  for (const DWORD error : errors) ASSERT_NE(SystemErrorText(HRESULT_FROM_WIN32(error)), "");
   const struct {
-    const NameListFile& file;
-    std::function<void()> act;
-    DWORD error;
-  } cases[] = {
-      {nowhere, [&] { SaveNameList(u"A", u"B", nowhere); }, ERROR_PATH_NOT_FOUND},
-      {nowhere, [&] { LoadNameList(nowhere); }, ERROR_PATH_NOT_FOUND},
-  };
-  for (const auto& c : cases) {
-    const HRESULT code = HRESULT_FROM_WIN32(c.error);
-    ASSERT_NE(SystemErrorText(code), "");
-    try {
-      c.act();
-      ADD_FAILURE() << "no failure for " << c.file.path;
-    } catch (const PlatformError& failure) {
-      EXPECT_EQ(failure.what(), c.file.path + ": " + SystemErrorText(code));
-      EXPECT_EQ(failure.code(), static_cast<std::uint32_t>(code));
+    bool in_place;
+    std::string old;
+  } paths[] = {
+      {false, "IL VECCHIO ELENCO\r\n\r\n"}, {true, "IL VECCHIO ELENCO\r\n\r\n"}, {true, "X\r\n"}};
+  const std::string kNew = "A\r\nB\r\n";
+  for (const auto& path : paths) {
+    std::vector<Call> calls;
+    // The save, with the call at `at` failing with `error`, and every later
+    // call of its kind too where `persistent`.
+    const auto save = [&](std::size_t at, DWORD error, bool persistent) {
+      MakeRichList(list_, path.old);
+      calls.clear();
+      bool scanned = false;
+      win32::SetCallHook([&](Call call) -> DWORD {
+        if (call == Call::Wait) return ERROR_TIMEOUT;  // no waiting here
+        // A virus scanner looks at the new file when it is left.
+        if (call == Call::Delete) return std::exchange(scanned, true) ? 0 : ERROR_SHARING_VIOLATION;
+        calls.push_back(call);
+        const std::size_t index = calls.size() - 1;
+        if (index == at || (persistent && index > at && call == calls[at])) return error;
+        return path.in_place && call == Call::Create ? ERROR_ACCESS_DENIED : ERROR_SUCCESS;
+      });
+      const SaveOutcome outcome = Save(file_);
+      win32::SetCallHook({});
+      return outcome;
+    };
+    save(SIZE_MAX, ERROR_SUCCESS, false);
+    const std::vector<Call> all = calls;
+    const std::string saved = Looks(list_);
+    MakeRichList(list_, path.old);
+    const std::string kept = Looks(list_);
+    ASSERT_EQ(saved, kNew + kept.substr(path.old.size()));
+    for (std::size_t at = 0; at < all.size(); ++at) {
+      for (const DWORD error : errors) {
+        for (const bool persistent : {false, true}) {
+          SCOPED_TRACE((path.in_place ? "in place, " : "") + path.old.substr(0, 1) + ", call " +
+                       std::to_string(at) + (persistent ? " on, " : ", ") + std::to_string(error));
+          const SaveOutcome outcome = save(at, error, persistent);
+          const std::string looks = Looks(list_);
+          // Another copy or a virus scanner holding the list for a moment (the
+          // system refuses to replace an open file) fails no save.
+          if (!persistent && (all[at] == Call::Open || all[at] == Call::Rename) &&
+              (error == ERROR_SHARING_VIOLATION ||
+               (error == ERROR_ACCESS_DENIED && all[at] == Call::Rename))) {
+            EXPECT_EQ(outcome.text, "");
+          }
+          if (outcome.text.empty()) {
+            EXPECT_EQ(looks, saved);
+          } else {
+            const HRESULT code = HRESULT_FROM_WIN32(error);
+            EXPECT_EQ(outcome.text, file_.path + ": " + SystemErrorText(code));
+            EXPECT_EQ(outcome.code, static_cast<std::uint32_t>(code));
+            // Only the rewrite in place may fail to put the old list back,
+            // and it says so where the list is not as it was, or where it
+            // cannot make sure the list reached the disk.
+            const bool as_it_was = outcome.box.find(u"com'era") != std::u16string::npos;
+            if (!persistent || all[at] != Call::Flush) {
+              EXPECT_EQ(as_it_was, looks == kept) << Utf8FromUtf16(outcome.box);
+            }
+            EXPECT_TRUE(!as_it_was || looks == kept);
+            EXPECT_TRUE(as_it_was || path.in_place);
+          }
+          EXPECT_EQ(test::FolderContents(dir_.path()), std::vector<std::string>{kNameListFileName});
+        }
+      }
     }
   }
 }
 
+// Another copy saves a list before each step of a save (replacing the list
+// or rewriting it in place), or of start-up's deletion of an empty list, from
+// any step on. At every step but those of a rewrite in place there is one
+// whole list; the other copy's save fails only where this one holds the
+// list, and then leaves it whole; start-up deletes only the empty list it
+// read.
+TEST_F(Win32ListFile, AnotherCopySavingFromAnyStepOnLeavesOneWholeList) {
+  const std::string old = "IL VECCHIO\r\n\r\n";
+  for (const std::string mode : {"save", "in place", "start-up"}) {
+    for (std::size_t at = 0;; ++at) {
+      SCOPED_TRACE(mode + ", step " + std::to_string(at));
+      const bool start_up = mode == "start-up";
+      test::WriteBytes(list_, start_up ? "" : old);
+      std::set<std::string> whole = {start_up ? "" : old, "A\r\nB\r\n"};
+      std::string landed;  // the list the other copy saved last
+      std::size_t count = 0;
+      bool other_saving = false;
+      win32::SetCallHook([&](Call call) -> DWORD {
+        if (call == Call::Wait) return ERROR_TIMEOUT;  // no waiting here
+        if (other_saving) return ERROR_SUCCESS;
+        if (mode == "in place") {
+          // Midway through a rewrite in place the list is torn, as it is
+          // when that is cut short.
+          if (call == Call::Create) return ERROR_ACCESS_DENIED;
+        } else {
+          EXPECT_TRUE(whole.contains(test::ReadBytes(list_))) << test::ReadBytes(list_);
+        }
+        if (count++ < at) return ERROR_SUCCESS;
+        const std::string name = "ALTRO " + std::to_string(count);
+        other_saving = true;
+        const SaveOutcome other = Save(file_, Utf16FromUtf8(name));
+        other_saving = false;
+        if (other.text.empty()) {
+          whole.insert(landed = name + "\r\nB\r\n");
+        } else {  // refused while this copy holds the list
+          EXPECT_TRUE(other.code == 0x80070020u || other.code == 0x80070005u) << other.text;
+        }
+        return ERROR_SUCCESS;
+      });
+      if (start_up) {
+        EXPECT_NO_THROW(LoadNameList(file_));
+      } else {
+        EXPECT_EQ(Save(file_).text, "");
+      }
+      win32::SetCallHook({});
+      if (count <= at) break;
+      EXPECT_TRUE(start_up && !landed.empty() ? test::ReadBytes(list_) == landed
+                                              : whole.contains(test::ReadBytes(list_)));
+      EXPECT_EQ(test::FolderContents(dir_.path()),
+                start_up && landed.empty() ? std::vector<std::string>{}
+                                           : std::vector<std::string>{kNameListFileName});
+    }
+  }
+  test::WriteBytes(list_, "");
+}
+
 // What stands at the list's place: only a plain file is read or replaced, a
-// link's target in the link's stead, keeping its attributes; the rest, and
-// the user's read-only list, fail and stay. Wine shows Linux's links, FIFOs,
+// link's target in the link's stead; the rest, and the user's read-only list,
+// fail and stay. Wine shows Linux's links, FIFOs,
 // sockets and devices.
 TEST_F(Win32ListFile, OnlyAPlainFileIsReadOrReplacedAndALinkStays) {
   if (UnixPath(dir_.path()).empty()) GTEST_SKIP() << "only Wine plants what Linux has";
@@ -144,7 +299,6 @@ TEST_F(Win32ListFile, OnlyAPlainFileIsReadOrReplacedAndALinkStays) {
        not_plain, not_plain, "test -S name_start.txt"},
       {"ln -s /dev/null name_start.txt", not_plain, not_plain, "test -L name_start.txt"},
       {"mkdir name_start.txt", denied, denied, "test -d name_start.txt"},
-      {"", "", "", "test -f name_start.txt", FILE_ATTRIBUTE_HIDDEN},
       {"", "", denied, "test -f name_start.txt", FILE_ATTRIBUTE_READONLY},
   };
   for (const auto& c : cases) {
@@ -183,8 +337,7 @@ TEST_F(Win32ListFile, OnlyAPlainFileIsReadOrReplacedAndALinkStays) {
 }
 
 // Where the folder forbids new files (here made immutable, which even root
-// cannot get past) the list is rewritten in place, longer or shorter, unless
-// the user marked it read-only.
+// cannot get past) the list is rewritten in place.
 TEST_F(Win32ListFile, FolderForbiddingNewFilesGetsTheListRewrittenInPlace) {
   test::WriteBytes(file_.path, "PRIMA\r\nSECONDA\r\n");
   struct Immutable {
@@ -195,60 +348,63 @@ TEST_F(Win32ListFile, FolderForbiddingNewFilesGetsTheListRewrittenInPlace) {
   if (!RunUnix(dir_.path(), "chattr +i .")) GTEST_SKIP() << "no folder made immutable";
   SaveNameList(u"UNA RIGA PI\u00D9 LUNGA", u"SECONDA", file_);
   EXPECT_EQ(test::ReadBytes(file_.path), "UNA RIGA PI\xD9 LUNGA\r\nSECONDA\r\n");
-  SaveNameList(u"A", u"SECONDA", file_);
-  EXPECT_EQ(test::ReadBytes(file_.path), "A\r\nSECONDA\r\n");
-  const std::wstring path = fs::path(file_.path).wstring();
-  SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY);
-  EXPECT_THROW(SaveNameList(u"B", u"C", file_), PlatformError);
-  EXPECT_EQ(test::ReadBytes(file_.path), "A\r\nSECONDA\r\n");
-  SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-}
-
-// On a full disk the in-place rewrite cannot take the new bytes: an empty
-// list is put back, and the failure says it is as it was.
-TEST_F(Win32ListFile, FullDiskFailsTheInPlaceRewriteOfAnEmptyListLeavingItAsItWas) {
-  test::WriteBytes(file_.path, "");
-  const test::TempDir small;
-  const std::string folder = UnixPath(small.path());
-  // Root under Wine: a file system of two pages, filled, in a folder made
-  // immutable.
-  if (folder.empty() ||
-      !RunUnix(small.path(), "mount -t tmpfs -o size=8k tmpfs '" + folder + "'")) {
-    GTEST_SKIP() << "no small file system mounted";
-  }
-  const NameListFile list{test::Utf8(small.path() / kNameListFileName)};
-  if (RunUnix(small.path(), ": >name_start.txt && (head -c 65536 /dev/zero >fill; chattr +i .)")) {
-    try {
-      SaveNameList(u"PRIMA", u"SECONDA", list);
-      ADD_FAILURE() << "saved on a full disk";
-    } catch (const PlatformError& error) {
-      EXPECT_FALSE(error.list_may_be_damaged()) << error.what();
-    }
-    EXPECT_EQ(test::ReadBytes(small.path() / kNameListFileName), "");
-  }
-  EXPECT_TRUE(RunUnix(small.path() / "..", "chattr -i '" + folder + "'; umount '" + folder + "'"));
 }
 
 // An empty list is deleted only while it is the file that was read and still
-// empty, and never through a link (which Wine does not show as one).
+// empty, and never through a link (which Wine does not show as one), however
+// its folder is reached: here also through a drive letter of its own, as a
+// mapped network drive or subst gives it.
 TEST_F(Win32ListFile, EmptyListIsDeletedOnlyWhileItIsTheEmptyFileRead) {
-  test::WriteBytes(file_.path, "");
-  std::unique_ptr<ListFileReader> reader = OpenListFile(file_.path);
-  ASSERT_EQ(reader->Size(), 0u);
-  test::WriteBytes(file_.path, "ROSSI\r\n");  // written by another copy meanwhile
-  reader->DeleteIfEmpty();
-  reader.reset();  // a file is deleted once nothing holds it open
-  EXPECT_EQ(test::ReadBytes(file_.path), "ROSSI\r\n");
-
   const test::TempDir elsewhere;
-  test::WriteBytes(elsewhere.path() / "elenco.txt", "");
-  if (RunUnix(dir_.path(), "rm name_start.txt && ln -s '" +
-                               UnixPath(elsewhere.path() / "elenco.txt") + "' name_start.txt")) {
-    EXPECT_EQ(LoadNameList(file_).kind, ListFileState::Kind::Empty);
-    EXPECT_TRUE(fs::exists(elsewhere.path() / "elenco.txt"));
-    EXPECT_TRUE(RunUnix(dir_.path(), "test -L name_start.txt && rm name_start.txt"));
+  const fs::path other = elsewhere.path() / "elenco.txt";
+  // A free drive letter, under Wine a link in the prefix's folder of them.
+  const DWORD drives = GetLogicalDrives();
+  wchar_t letter = L'P';
+  while (letter < L'Y' && (drives & (1u << (letter - L'A'))) != 0) ++letter;
+  const std::string devices = UnixPath(L"C:\\") + "../dosdevices/";
+  const std::string drive = "'" + devices + static_cast<char>(std::tolower(letter)) + ":'";
+  const struct {
+    std::string what;
+    std::function<void()> meanwhile;  // between reading the list and deleting it
+    bool deleted;
+    bool by_letter = false;
+  } cases[] = {
+      {"another copy writes it", [&] { test::WriteBytes(list_, "ROSSI\r\n"); }, false},
+      {"another copy, on another system, puts a new empty list in its place",
+       [&] { ASSERT_TRUE(RunUnix(dir_.path(), "rm name_start.txt && : >name_start.txt")); }, false},
+      {"the list is a Linux link",
+       [&] {
+         test::WriteBytes(other, "");
+         ASSERT_TRUE(RunUnix(
+             dir_.path(), "rm name_start.txt && ln -s '" + UnixPath(other) + "' name_start.txt"));
+       },
+       false},
+      {"its folder has a drive letter", [] {}, true, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    test::WriteBytes(list_, "");
+    fs::path path = list_;
+    if (c.by_letter) {
+      if (UnixPath(dir_.path()).empty() || !RunUnix(dir_.path(), "ln -s \"$PWD\" " + drive)) {
+        continue;  // only Wine gives a drive letter by a link
+      }
+      path = fs::path(std::wstring{letter, L':', L'\\'}) / kNameListFileName;
+    }
+    std::unique_ptr<ListFileReader> reader = OpenListFile(test::Utf8(path));
+    ASSERT_EQ(reader->Size(), 0u);
+    c.meanwhile();
+    reader->DeleteIfEmpty();
+    reader.reset();  // a file is deleted once nothing holds it open
+    EXPECT_EQ(fs::exists(list_), !c.deleted);
+    if (c.by_letter) {
+      EXPECT_TRUE(RunUnix(dir_.path(), "rm " + drive));
+    }
+    // Not through Windows: under Wine that deletes a link's target.
+    ASSERT_TRUE(RunUnix(dir_.path(), "rm -f name_start.txt"));
   }
-  test::WriteBytes(file_.path, "");
+  EXPECT_TRUE(fs::exists(other));
+  test::WriteBytes(list_, "");
 }
 
 }  // namespace
