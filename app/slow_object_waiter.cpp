@@ -38,16 +38,15 @@ SlowObjectWaiter::SlowObjectWaiter(DialogSurface& surface, std::chrono::millisec
 void SlowObjectWaiter::Wait(ObjectCall which, PendingCall& call) {
   if (call.WaitFor(first_wait_)) return;
   const std::u16string text = WaitingText(which);
-  for (;;) {
-    switch (surface_.AskToKeepWaiting(text, kTitle, call)) {
-      case WaitChoice::Answered:
-        return;
-      case WaitChoice::Stop:
-        throw PlatformError("", PlatformError::Details{std::nullopt, false, true});
-      case WaitChoice::KeepWaiting:
-        if (call.WaitFor(next_wait_)) return;
-        break;
+  // An answer that has come counts, whatever the box says: one that came
+  // just before the box opened or as it closed wins over a stop.
+  while (!call.Answered()) {
+    const WaitChoice choice = surface_.AskToKeepWaiting(text, kTitle, call);
+    if (choice == WaitChoice::Answered || call.Answered()) return;
+    if (choice == WaitChoice::Stop) {
+      throw PlatformError("", PlatformError::Details{std::nullopt, false, true});
     }
+    if (call.WaitFor(next_wait_)) return;
   }
 }
 

@@ -23,7 +23,8 @@ class SlowObjectWaiter final : public ObjectWaiter {
                             std::chrono::milliseconds next_wait = kNextObjectWait);
 
   // Waits first_wait, then asks; each "Attendi ancora" waits next_wait and
-  // asks again. The box names the call that is waiting.
+  // asks again. The box names the call that is waiting. A call found answered
+  // when a box returns has answered, whatever the box says.
   void Wait(ObjectCall which, PendingCall& call) override;
 
  private:

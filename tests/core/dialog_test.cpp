@@ -63,23 +63,41 @@ class RecordingSurface final : public DialogSurface {
   }
   void ShowInformation(std::u16string_view text, std::u16string_view title) override {
     Log(std::u16string(title) + u": ", text);
+    Reenter();
   }
   // Takes the next of `choices`: 'A'nswered, 'K'eep waiting, keep 'W'aiting
-  // and the call answers meanwhile; none left: stop.
+  // and the call answers meanwhile, 'L': stop, the call answering as the box
+  // closes; none left: stop.
   WaitChoice AskToKeepWaiting(std::u16string_view text, std::u16string_view title,
                               PendingCall& call) override {
     Log(u"ask");
+    Reenter();
     asked = std::u16string(title) + u": " + std::u16string(text);
     const char16_t choice = choices.empty() ? u'S' : choices.front();
     choices.erase(0, 1);
     static_cast<ScriptedCall&>(call).answers_in_wait = choice == u'W';
+    static_cast<ScriptedCall&>(call).answered = choice == u'L';
     if (choice == u'A') return WaitChoice::Answered;
-    return choice == u'S' ? WaitChoice::Stop : WaitChoice::KeepWaiting;
+    return choice == u'S' || choice == u'L' ? WaitChoice::Stop : WaitChoice::KeepWaiting;
   }
-  void CloseWindow() override { Log(u"close"); }
+  void CloseWindow() override {
+    Log(u"close");
+    Reenter();
+  }
+
+  // Every box, and the closing window, asks the dialog for every action
+  // meanwhile, as the box's event loop may: the dialog must refuse them all.
+  void Reenter() {
+    if (reentered) return;
+    reentered = true;
+    reenter();
+    reentered = false;
+  }
 
   std::u16string choices;
   std::u16string asked;  // the last box's title and text
+  std::function<void()> reenter;
+  bool reentered = false;
 
  private:
   void Log(std::u16string_view call, std::u16string_view text = u"") {
@@ -121,6 +139,12 @@ struct DialogRun {
   explicit DialogRun(FailAt fail = FailAt::Nothing, const char* list = nullptr) : fail_at(fail) {
     if (list != nullptr) WriteBytes(list_path, list);
     if (fail == FailAt::List) fs::create_directory(list_path);
+    surface.reenter = [this] {
+      dialog.Form_Load();
+      dialog.CmdAvvia_Click(0);
+      dialog.CmdAvvia_Click(1);
+      dialog.CmdAnnulla_Click();
+    };
   }
   // The step a PlatformError from act is marked with; nothing when there is
   // none. Notes whether the user stopped waiting.
@@ -129,8 +153,10 @@ struct DialogRun {
       act();
     } catch (const PlatformError& error) {
       stopped = error.stopped_by_user();
+      surface.Reenter();  // while the failure is reported
       return error.step();
     }
+    if (log.ends_with(u"close|")) surface.Reenter();  // the program is ending
     return std::nullopt;
   }
 
@@ -244,6 +270,9 @@ TEST(DialogTest, PressChecksTheLineThenTellsTheObjectThenSavesThenCloses) {
        FailedStep::CallApply, u"KK"},
       {typed, 0, put + u"wait 5000|ask|wait 10000|close|", "NEW\r\nNEW-2\r\n", FailAt::Apply,
        std::nullopt, u"W"},
+      // An answer that came as the box closed counts, though the box says stop.
+      {typed, 0, put + u"wait 5000|ask|close|", "NEW\r\nNEW-2\r\n", FailAt::Apply, std::nullopt,
+       u"L"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(Utf8FromUtf16(c.log));

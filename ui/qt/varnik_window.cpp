@@ -2,6 +2,7 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QCloseEvent>
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -245,7 +246,6 @@ void VarnikWindow::ShowInformation(std::u16string_view text, std::u16string_view
 
 WaitChoice VarnikWindow::AskToKeepWaiting(std::u16string_view text, std::u16string_view title,
                                           PendingCall& call) {
-  if (call.Answered()) return WaitChoice::Answered;
   QMessageBox box(QMessageBox::Warning, QStringView(title).toString(), QStringView(text).toString(),
                   QMessageBox::NoButton, this);
   box.setTextFormat(Qt::PlainText);
@@ -271,6 +271,17 @@ WaitChoice VarnikWindow::AskToKeepWaiting(std::u16string_view text, std::u16stri
 }
 
 void VarnikWindow::CloseWindow() { close(); }
+
+void VarnikWindow::closeEvent(QCloseEvent* event) {
+  // The window system's close box is the exit button: whether the window
+  // closes now is the dialog logic's to say, through CloseWindow.
+  if (event->spontaneous()) {
+    event->ignore();
+    emit CmdAnnullaClicked();
+    return;
+  }
+  QWidget::closeEvent(event);
+}
 
 QLineEdit* VarnikWindow::TxtLabel(EntryLine line) const {
   return txt_label_[static_cast<std::size_t>(IndexOf(line))];
