@@ -1,6 +1,7 @@
 #include "app/slow_object_waiter.h"
 
 #include <string>
+#include <utility>
 
 #include "common/platform_error.h"
 
@@ -36,6 +37,12 @@ SlowObjectWaiter::SlowObjectWaiter(DialogSurface& surface, std::chrono::millisec
     : surface_(surface), first_wait_(first_wait), next_wait_(next_wait) {}
 
 void SlowObjectWaiter::Wait(ObjectCall which, PendingCall& call) {
+  const bool was_waiting = std::exchange(waiting_, true);
+  const struct Restore {
+    bool& waiting;
+    bool value;
+    ~Restore() { waiting = value; }
+  } restore{waiting_, was_waiting};
   if (call.WaitFor(first_wait_)) return;
   const std::u16string text = WaitingText(which);
   // An answer that has come counts, whatever the box says: one that came

@@ -27,10 +27,14 @@ class SlowObjectWaiter final : public ObjectWaiter {
   // when a box returns has answered, whatever the box says.
   void Wait(ObjectCall which, PendingCall& call) override;
 
+  // Whether a call to the object is being waited for, its box included.
+  bool Waiting() const { return waiting_; }
+
  private:
   DialogSurface& surface_;
   std::chrono::milliseconds first_wait_;
   std::chrono::milliseconds next_wait_;
+  bool waiting_ = false;
 };
 
 }  // namespace varnik

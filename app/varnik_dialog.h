@@ -50,8 +50,10 @@ class VarnikDialog {
   // The exit button: closes the window; nothing is saved or sent.
   void CmdAnnulla_Click();
 
-  // Whether a handler is under way: the end of the session waits for it.
-  bool Acting() const { return state_ == State::Acting; }
+  // Whether a call to the object is under way, or its box is open: the end
+  // of the session, which would stop the program between the object's steps,
+  // waits for it.
+  bool WaitingForObject() const { return waiter_.Waiting(); }
 
  private:
   enum class State { Idle, Acting, Over };

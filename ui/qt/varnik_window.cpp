@@ -16,6 +16,7 @@
 #include <QTimer>
 #include <QValidator>
 
+#include "ui/qt/lone_box.h"
 #include "ui/qt/twips.h"
 
 namespace varnik {
@@ -246,8 +247,11 @@ void VarnikWindow::ShowInformation(std::u16string_view text, std::u16string_view
 
 WaitChoice VarnikWindow::AskToKeepWaiting(std::u16string_view text, std::u16string_view title,
                                           PendingCall& call) {
+  // Before the window is shown (at start-up) the box stands alone, so that
+  // it has a place of its own in the window list.
   QMessageBox box(QMessageBox::Warning, QStringView(title).toString(), QStringView(text).toString(),
-                  QMessageBox::NoButton, this);
+                  QMessageBox::NoButton, isVisible() ? this : nullptr);
+  LetLoneBoxStandAlone(box);
   box.setTextFormat(Qt::PlainText);
   QPushButton* keep_waiting =
       box.addButton(kKeepWaitingCaption.toString(), QMessageBox::AcceptRole);
