@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "app/utf8_text.h"
 #include "app/varnik_dialog.h"
@@ -90,8 +91,7 @@ class RecordingSurface final : public DialogSurface {
   // Every box, and the closing window, asks the dialog for every action
   // meanwhile, as the box's event loop may: the dialog must refuse them all.
   void Reenter() {
-    if (reentered) return;
-    reentered = true;
+    if (std::exchange(reentered, true)) return;
     reenter();
     reentered = false;
   }

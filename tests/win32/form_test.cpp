@@ -1,15 +1,10 @@
 // The form as the system shows it: where its controls sit, what they hold,
 // and what a screen reader announces for each.
-#include <windows.h>
 
 #include <oleacc.h>
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cwctype>
-#include <string>
-#include <vector>
 
 #include "tests/win32/varnik_process.h"
 

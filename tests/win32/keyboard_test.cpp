@@ -1,12 +1,7 @@
 // The keyboard and the mouse on the form: which button Enter and Space press,
 // however the focus arrived, and the warning that a refused line brings.
-#include <windows.h>
 
-#include <gtest/gtest.h>
-
-#include <functional>
 #include <initializer_list>
-#include <string>
 #include <string_view>
 
 #include "tests/win32/varnik_process.h"

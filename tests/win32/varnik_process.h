@@ -3,6 +3,8 @@
 // Keys are posted to the window's queue, so they pass through its message
 // loop and its dialog manager as typed keys do; where a test says so, they
 // are sent instead, straight to a window procedure. Every wait is bounded.
+// The window tests include this alone for the system's, the standard
+// library's and the test framework's headers they share.
 #pragma once
 
 #include <windows.h>
