@@ -64,9 +64,8 @@ WaitChoice AskToKeepWaitingBox(HWND owner, std::u16string_view text, std::u16str
   config.lpCallbackData = reinterpret_cast<LONG_PTR>(&call);
 
   int pressed = 0;
+  // An answer that came while the box was closing is the waiter's to see.
   const HRESULT shown = TaskDialogIndirect(&config, &pressed, nullptr, nullptr);
-  // An answer that came while the box was closing counts as the answer.
-  if (call.Answered()) return WaitChoice::Answered;
   if (FAILED(shown)) {
     throw PlatformError(SystemErrorText(shown), {static_cast<std::uint32_t>(shown), false});
   }
