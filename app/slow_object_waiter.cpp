@@ -1,6 +1,7 @@
 #include "app/slow_object_waiter.h"
 
 #include <string>
+#include <utility>
 
 #include "common/platform_error.h"
 
@@ -36,18 +37,23 @@ SlowObjectWaiter::SlowObjectWaiter(DialogSurface& surface, std::chrono::millisec
     : surface_(surface), first_wait_(first_wait), next_wait_(next_wait) {}
 
 void SlowObjectWaiter::Wait(ObjectCall which, PendingCall& call) {
+  const bool was_waiting = std::exchange(waiting_, true);
+  const struct Restore {
+    bool& waiting;
+    bool value;
+    ~Restore() { waiting = value; }
+  } restore{waiting_, was_waiting};
   if (call.WaitFor(first_wait_)) return;
   const std::u16string text = WaitingText(which);
-  for (;;) {
-    switch (surface_.AskToKeepWaiting(text, kTitle, call)) {
-      case WaitChoice::Answered:
-        return;
-      case WaitChoice::Stop:
-        throw PlatformError("", PlatformError::Details{std::nullopt, false, true});
-      case WaitChoice::KeepWaiting:
-        if (call.WaitFor(next_wait_)) return;
-        break;
+  // An answer that has come counts, whatever the box says: one that came
+  // just before the box opened or as it closed wins over a stop.
+  while (!call.Answered()) {
+    const WaitChoice choice = surface_.AskToKeepWaiting(text, kTitle, call);
+    if (choice == WaitChoice::Answered || call.Answered()) return;
+    if (choice == WaitChoice::Stop) {
+      throw PlatformError("", PlatformError::Details{std::nullopt, false, true});
     }
+    if (call.WaitFor(next_wait_)) return;
   }
 }
 

@@ -23,13 +23,18 @@ class SlowObjectWaiter final : public ObjectWaiter {
                             std::chrono::milliseconds next_wait = kNextObjectWait);
 
   // Waits first_wait, then asks; each "Attendi ancora" waits next_wait and
-  // asks again. The box names the call that is waiting.
+  // asks again. The box names the call that is waiting. A call found answered
+  // when a box returns has answered, whatever the box says.
   void Wait(ObjectCall which, PendingCall& call) override;
+
+  // Whether a call to the object is being waited for, its box included.
+  bool Waiting() const { return waiting_; }
 
  private:
   DialogSurface& surface_;
   std::chrono::milliseconds first_wait_;
   std::chrono::milliseconds next_wait_;
+  bool waiting_ = false;
 };
 
 }  // namespace varnik

@@ -32,7 +32,39 @@ VarnikDialog::VarnikDialog(DialogSurface& surface, SetupConfigFactory create_set
       create_setup_config_(std::move(create_setup_config)),
       list_file_(std::move(list_file)) {}
 
+template <typename Handler>
+void VarnikDialog::Act(Handler&& handler) {
+  if (state_ != State::Idle) return;
+  state_ = State::Acting;
+  try {
+    handler();
+  } catch (...) {
+    state_ = State::Over;
+    throw;
+  }
+  if (state_ == State::Acting) state_ = State::Idle;
+}
+
 void VarnikDialog::Form_Load() {
+  Act([&] { Load(); });
+}
+
+void VarnikDialog::CmdAvvia_Click(std::int16_t Index) {
+  Act([&] { Apply(Index); });
+}
+
+void VarnikDialog::CmdAnnulla_Click() {
+  // The list file is never held open between events, so there is nothing to
+  // close but the window.
+  Act([&] { Close(); });
+}
+
+void VarnikDialog::Close() {
+  state_ = State::Over;
+  surface_.CloseWindow();
+}
+
+void VarnikDialog::Load() {
   const Twips left = (surface_.ScreenWidth() - surface_.WindowWidth()) / 2;
   const Twips top = (surface_.ScreenHeight() - surface_.WindowHeight()) / 2;
   surface_.MoveWindow(left, top);
@@ -57,7 +89,7 @@ void VarnikDialog::Form_Load() {
   if (saved.second) surface_.SetEntryText(EntryLine::Second, *saved.second);
 }
 
-void VarnikDialog::CmdAvvia_Click(std::int16_t Index) {
+void VarnikDialog::Apply(std::int16_t Index) {
   const std::optional<EntryLine> line = EntryLineFromIndex(Index);
   if (!line || !setup_config_) return;
 
@@ -76,13 +108,7 @@ void VarnikDialog::CmdAvvia_Click(std::int16_t Index) {
     SaveNameList(surface_.EntryText(EntryLine::First), surface_.EntryText(EntryLine::Second),
                  list_file_);
   });
-  surface_.CloseWindow();
-}
-
-void VarnikDialog::CmdAnnulla_Click() {
-  // The list file is never held open between events, so there is nothing to
-  // close but the window.
-  surface_.CloseWindow();
+  Close();
 }
 
 }  // namespace varnik

@@ -15,6 +15,7 @@ VarnikApp::VarnikApp(HINSTANCE instance)
               VarnikWindow::Events{
                   [this](std::int16_t index) { Guarded([&] { dialog_.CmdAvvia_Click(index); }); },
                   [this] { Guarded([&] { dialog_.CmdAnnulla_Click(); }); },
+                  [this] { return dialog_.WaitingForObject(); },
               }),
       dialog_(window_, &CreateSetupConfig, NameListFile{kNameListFileName, &codec_}) {}
 
@@ -38,13 +39,18 @@ void VarnikApp::Guarded(const std::function<void()>& step) {
   std::optional<FailureMessage> failure;
   try {
     step();
+    window_.LetSessionEnd();
     return;
   } catch (const std::exception& error) {
     // A PlatformError carries the failed step and the platform's own text;
     // anything else that escapes (memory running out) is reported too.
     failure = MessageForFailure(error);
   }
-  ReportFailure(window_.handle(), *failure);
+  window_.LetSessionEnd();
+  // Before the window is shown (at start-up) the box stands alone, with a
+  // taskbar button of its own.
+  const HWND form = window_.handle();
+  ReportFailure(form != nullptr && IsWindowVisible(form) ? form : nullptr, *failure);
   exit_status_ = 1;
   window_.CloseWindow();
 }

@@ -39,6 +39,9 @@ struct ObjectThread::Shared {
   Job job;  // the next call; an empty one ends the thread
   std::exception_ptr failure;
   Microsoft::WRL::ComPtr<IDispatch> object;
+  // Set when the user stops waiting: the call is cancelled where it can be,
+  // and once it comes back, cancelled or answered late, the thread lets go of
+  // the object and ends.
   std::atomic<bool> cancel{false};
   const bool cancels_calls = CancelsCalls();
 
@@ -123,6 +126,8 @@ DWORD WINAPI RunObjectThread(void* parameter) {
       shared->failure = std::current_exception();
     }
     SetEvent(shared->job_done);
+    // A stopped call that came back: the object takes no more calls.
+    if (shared->cancel) break;
   }
 
   shared->object.Reset();
@@ -167,9 +172,9 @@ ObjectThread::ObjectThread() : shared_(std::make_shared<Shared>()) {
 }
 
 ObjectThread::~ObjectThread() {
-  // A stopped call that has come back since (cancelled, or answered late
-  // while the failure was on screen) left the thread idle: it lets go of the
-  // object as after any call, so that a server kept only by it can end.
+  // After a stop the thread lets go of the object by itself once the call
+  // comes back, the object's creation included, so that a server kept only
+  // by it can end while the failure is on screen.
   if (!abandoned_ || WaitForSingleObject(shared_->job_done, 0) == WAIT_OBJECT_0) {
     shared_->job = nullptr;
     SetEvent(shared_->job_ready);

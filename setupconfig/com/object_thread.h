@@ -32,9 +32,9 @@ class ObjectThread {
 
   // Starts the thread; throws PlatformError when it cannot.
   ObjectThread();
-  // Releases the object on its thread and ends the thread; after a call was
-  // abandoned and while it still runs, leaves the thread and the object to
-  // the end of the process.
+  // Releases the object on its thread and ends the thread. After a call was
+  // abandoned, the thread does so itself as soon as the call comes back
+  // (unless the process has ended first); this waits for nothing.
   ~ObjectThread();
   ObjectThread(const ObjectThread&) = delete;
   ObjectThread& operator=(const ObjectThread&) = delete;
@@ -42,7 +42,8 @@ class ObjectThread {
   // Runs job on the thread and returns once it has ended, waiting through
   // waiter; what job throws is thrown here. When the waiter throws (the user
   // stopped waiting), the call is cancelled and abandoned and the waiter's
-  // exception goes on; the object takes no more calls.
+  // exception goes on; the object takes no more calls, and is let go of as
+  // soon as the call comes back.
   void Call(ObjectCall which, ObjectWaiter& waiter, Job job);
 
   // What this side and the thread share (object_thread.cpp).

@@ -67,8 +67,9 @@ bool IsUserInput(QEvent::Type type) {
 }
 
 // While it exists, the user's input is dropped (not kept for later, so that
-// nothing typed or pressed meanwhile acts once the call is over), and so are
-// the window system's requests to close a window.
+// nothing typed or pressed meanwhile acts once the call is over). What gets
+// through (an accessibility action, a timer) meets the dialog logic, which
+// takes one action at a time.
 class UserInputDropper final : public QObject {
  public:
   UserInputDropper() {
@@ -82,12 +83,7 @@ class UserInputDropper final : public QObject {
 
  protected:
   bool eventFilter(QObject* /*watched*/, QEvent* event) override {
-    if (IsUserInput(event->type())) return true;
-    if (event->type() == QEvent::Close && event->spontaneous()) {
-      event->ignore();  // the window system is told that the window stays
-      return true;
-    }
-    return false;
+    return IsUserInput(event->type());
   }
 };
 

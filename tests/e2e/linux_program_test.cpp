@@ -37,6 +37,12 @@ void PressReturn(const QString& window) {
   XTool("xdotool", {"windowfocus", "--sync", window, "key", "--clearmodifiers", "Return"});
 }
 
+// Whether the window stands alone: a window of its own, tied to no other
+// (which would keep it out of the window list).
+bool StandsAlone(const QString& window) {
+  return XTool("xprop", {"-id", window, "WM_TRANSIENT_FOR"}).contains("not found");
+}
+
 // The number after `label` in an X utility's report, e.g. "Width: 443".
 int Number(const QString& report, const QString& label) {
   return report.section(label, 1).section('\n', 0, 0).toInt();
@@ -120,7 +126,7 @@ TEST_F(LinuxProgramTest, FailureAtStartUpIsReportedWhateverStandardErrorIs) {
 // failure of that step with the list as it was; an answer while the box is
 // open goes on as if it had come at once, past the 10 seconds calls once had.
 // While the program waits, the window takes neither a second press nor a
-// request to close.
+// request to close. A box at start-up, with no window behind it, stands alone.
 TEST_F(LinuxProgramTest, SlowSilentOrDyingObjectIsWaitedForAsTheUserChooses) {
   enum Then { kStop, kLetAnswer, kObjectDies };
   const struct {
@@ -151,6 +157,7 @@ TEST_F(LinuxProgramTest, SlowSilentOrDyingObjectIsWaitedForAsTheUserChooses) {
     if (!at_start) WriteBytes(list_, "ROSSI\r\nVERDI\r\n");
     Start();
     QStringList known{window_};
+    EXPECT_TRUE(!at_start || StandsAlone(window_)) << "the wait box";
     if (!at_start) {
       Click(kLine1);
       Type("-2");
@@ -166,7 +173,11 @@ TEST_F(LinuxProgramTest, SlowSilentOrDyingObjectIsWaitedForAsTheUserChooses) {
     } else if (c.then == kLetAnswer) {
       EXPECT_TRUE(Eventually([&] { return !Shown("Varnik").contains(known.back()); }));
     }
-    if (c.status != 0) PressReturn(NewWindow(known));  // the failure box
+    if (c.status != 0) {
+      const QString failure_box = NewWindow(known);
+      EXPECT_EQ(StandsAlone(failure_box), at_start);
+      PressReturn(failure_box);
+    }
 
     EXPECT_EQ(ExitStatus(), c.status);
     EXPECT_TRUE(program_.readAllStandardError().contains(c.error));

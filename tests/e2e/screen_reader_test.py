@@ -17,7 +17,9 @@ no keys from outside, the button is pressed through the accessibility bus.
 Then, the same everywhere: the warning is dismissed, a name typed into the
 first line and applied through the accessibility bus, and the object and the
 list receive it. Through XWayland the window opens in the middle of the
-screen.
+screen. A second run applies the first line while the object is slow to take
+the Name, and meanwhile presses the second apply button and "Esci" through
+the accessibility bus: both are refused, one action at a time.
 """
 
 import importlib
@@ -137,23 +139,27 @@ def main(program, standin_share):
             out.write(LIST)
         environment = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON='1')
         environment.pop('QT_QPA_PLATFORM', None)
-        run = subprocess.Popen([program], cwd=folder, env=environment)
+        standin = os.path.join(folder, 'state', 'varnik-setupconfig-standin')
+        calls = os.path.join(standin, 'calls')
         try:
-            check(run.pid)
-            assert run.wait(timeout=20) == 0, run.returncode
-            standin = os.path.join(folder, 'state', 'varnik-setupconfig-standin')
-            with open(os.path.join(standin, 'calls'), encoding='utf-8') as calls:
-                assert calls.read() == 'Set Name %s\nApply true\n' % TYPED
-            with open(listed, 'rb') as saved:
-                assert saved.read() == SAVED
+            for checks in (check, check_one_action_at_a_time):
+                run = subprocess.Popen([program], cwd=folder, env=environment)
+                try:
+                    checks(run.pid, calls)
+                    assert run.wait(timeout=20) == 0, run.returncode
+                    with open(calls, encoding='utf-8') as called:
+                        assert called.read() == 'Set Name %s\nApply true\n' % TYPED
+                    with open(listed, 'rb') as saved:
+                        assert saved.read() == SAVED
+                finally:
+                    run.kill()
+                    run.wait()
         finally:
-            run.kill()
-            run.wait()
             bus.kill()
             bus.wait()
 
 
-def check(pid):
+def check(pid, _calls):
     form = wait_for(lambda: next((w for w in windows_of(pid) if heard(w) == FORM), None),
                     'the form on the accessibility bus')
     assert [heard(c) for c in form] == CONTROLS, [heard(c) for c in form]
@@ -189,6 +195,22 @@ def check(pid):
     form[0].queryEditableText().insertText(0, TYPED, len(TYPED))
     wait_for(lambda: form[0].queryText().getText(0, -1) == TYPED, 'the typed line')
     do(form[1])
+
+
+def check_one_action_at_a_time(pid, calls):
+    """The first line applied while the object takes seconds to answer Set,
+    and meanwhile the second apply button and "Esci" pressed: nothing but the
+    first apply happens."""
+    with open(calls, 'w', encoding='utf-8'):
+        pass
+    with open(os.path.join(os.path.dirname(calls), 'set-name.delay'), 'w') as delay:
+        delay.write('4')
+    form = wait_for(lambda: next((w for w in windows_of(pid) if heard(w) == FORM), None),
+                    'the form on the accessibility bus')
+    do(form[1])
+    wait_for(lambda: open(calls, encoding='utf-8').read(), 'the object to be called')
+    do(form[4])
+    do(form[2])
 
 
 def check_centred_on_xwayland():

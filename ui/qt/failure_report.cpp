@@ -7,6 +7,8 @@
 #include <QMessageBox>
 #include <QString>
 
+#include "ui/qt/lone_box.h"
+
 namespace varnik {
 namespace {
 
@@ -24,6 +26,7 @@ void ReportFailure(QWidget* parent, const FailureMessage& message, std::ostream&
 
   QMessageBox box(QMessageBox::Critical, kErrorTitle.toString(),
                   QString::fromStdU16String(message.box), QMessageBox::Ok, parent);
+  LetLoneBoxStandAlone(box);
   box.setTextFormat(Qt::PlainText);
   box.exec();
 }

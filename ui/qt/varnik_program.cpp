@@ -2,6 +2,9 @@
 
 #include <utility>
 
+#include <QGuiApplication>
+#include <QSessionManager>
+
 #include "ui/qt/failure_report.h"
 
 namespace varnik {
@@ -13,6 +16,16 @@ VarnikProgram::VarnikProgram(VarnikDialog::SetupConfigFactory create_setup_confi
                    [this](std::int16_t index) { Call([&] { dialog_.CmdAvvia_Click(index); }); });
   QObject::connect(&window_, &VarnikWindow::CmdAnnullaClicked, &window_,
                    [this] { Call([&] { dialog_.CmdAnnulla_Click(); }); });
+  // Where the session manager asks before the session ends, the end waits
+  // for a call to the object: ending in its middle would leave the object
+  // with the new Name and no Apply, and nothing said.
+  QObject::connect(qApp, &QGuiApplication::commitDataRequest, &window_,
+                   [this](QSessionManager& manager) {
+                     if (dialog_.WaitingForObject() && manager.allowsInteraction()) {
+                       manager.cancel();
+                       manager.release();
+                     }
+                   });
 }
 
 bool VarnikProgram::Start() {
@@ -30,7 +43,10 @@ int VarnikProgram::ExitStatus(int event_loop_status) const {
 }
 
 bool VarnikProgram::Call(const std::function<void()>& handler) {
-  if (CallReportingFailure(&window_, errors_, handler)) return true;
+  // Before the window is shown (at start-up) the box stands alone, so that
+  // it has a place of its own in the window list.
+  QWidget* owner = window_.isVisible() ? &window_ : nullptr;
+  if (CallReportingFailure(owner, errors_, handler)) return true;
   failed_ = true;
   // The last window closing ends the event loop; main then returns the
   // failure's status.

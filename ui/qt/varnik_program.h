@@ -14,8 +14,10 @@ namespace varnik {
 // out. Each call into the dialog logic is guarded: a platform failure is
 // reported (error box and standard error) and ends the program with
 // kPlatformFailureExitStatus. Every other way out (an apply, "Esci", the
-// window system closing the window) closes the window, which ends Qt's event
-// loop with status 0.
+// window system closing the window, which is taken as "Esci") closes the
+// window, which ends Qt's event loop with status 0. Where the session manager
+// asks before the session ends, the end is refused while the object is being
+// waited for.
 class VarnikProgram {
  public:
   VarnikProgram(VarnikDialog::SetupConfigFactory create_setup_config, NameListFile list_file = {},

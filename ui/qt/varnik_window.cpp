@@ -5,6 +5,7 @@
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -19,6 +20,7 @@
 #include <QValidator>
 #include <QWindow>
 
+#include "ui/qt/lone_box.h"
 #include "ui/qt/twips.h"
 
 namespace varnik {
@@ -294,9 +296,11 @@ void VarnikWindow::ShowInformation(std::u16string_view text, std::u16string_view
 
 WaitChoice VarnikWindow::AskToKeepWaiting(std::u16string_view text, std::u16string_view title,
                                           PendingCall& call) {
-  if (call.Answered()) return WaitChoice::Answered;
+  // Before the window is shown (at start-up) the box stands alone, so that
+  // it has a place of its own in the window list.
   QMessageBox box(QMessageBox::Warning, QStringView(title).toString(), QStringView(text).toString(),
-                  QMessageBox::NoButton, this);
+                  QMessageBox::NoButton, isVisible() ? this : nullptr);
+  LetLoneBoxStandAlone(box);
   box.setTextFormat(Qt::PlainText);
   QPushButton* keep_waiting =
       box.addButton(kKeepWaitingCaption.toString(), QMessageBox::AcceptRole);
@@ -320,6 +324,17 @@ WaitChoice VarnikWindow::AskToKeepWaiting(std::u16string_view text, std::u16stri
 }
 
 void VarnikWindow::CloseWindow() { close(); }
+
+void VarnikWindow::closeEvent(QCloseEvent* event) {
+  // The window system's close box is the exit button: whether the window
+  // closes now is the dialog logic's to say, through CloseWindow.
+  if (event->spontaneous()) {
+    event->ignore();
+    emit CmdAnnullaClicked();
+    return;
+  }
+  QWidget::closeEvent(event);
+}
 
 QLineEdit* VarnikWindow::TxtLabel(EntryLine line) const {
   return txt_label_[static_cast<std::size_t>(IndexOf(line))];

@@ -66,12 +66,15 @@ class VarnikWindow final : public QWidget, public DialogSurface {
  signals:
   // CmdAvvia(index) was pressed.
   void CmdAvviaClicked(std::int16_t index);
-  // CmdAnnulla was pressed.
+  // CmdAnnulla was pressed, or the window system asked the window to close.
   void CmdAnnullaClicked();
 
  protected:
   void moveEvent(QMoveEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  // Only CloseWindow closes the window; a request from the window system is
+  // reported as CmdAnnullaClicked.
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   // Follows the DPI of the screen the window is on.

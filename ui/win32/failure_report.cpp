@@ -34,7 +34,9 @@ void ReportFailure(HWND owner, const FailureMessage& message) {
   // Standard error first: the text is kept even when nobody dismisses the box.
   WriteStandardError(message.standard_error);
   const std::wstring box = ToWide(message.box);
-  MessageBoxW(owner, box.c_str(), L"Varnik", MB_OK | MB_ICONERROR);
+  // With no owner, the box comes to the front by itself.
+  MessageBoxW(owner, box.c_str(), L"Varnik",
+              MB_OK | MB_ICONERROR | (owner == nullptr ? MB_SETFOREGROUND : 0));
 }
 
 }  // namespace varnik

@@ -23,6 +23,10 @@ constexpr DWORD kButtonStyle = BS_PUSHBUTTON | BS_NOTIFY;
 // The hidden labels are never addressed by their identifier.
 constexpr int kHiddenLabelId = -1;
 
+// What the system shows the user who logs off or shuts down meanwhile.
+constexpr const wchar_t* kSessionEndRefusedReason =
+    L"Varnik sta aspettando la risposta dell'oggetto di configurazione.";
+
 void RegisterFormClass(HINSTANCE instance, int icon_id, WNDPROC procedure) {
   WNDCLASSEXW form{};
   form.cbSize = sizeof form;
@@ -190,13 +194,14 @@ void VarnikWindow::ShowInformation(std::u16string_view text, std::u16string_view
 
 WaitChoice VarnikWindow::AskToKeepWaiting(std::u16string_view text, std::u16string_view title,
                                           PendingCall& call) {
-  const bool was_busy = std::exchange(busy_, true);
-  struct Restore {
-    bool& busy;
-    bool value;
-    ~Restore() { busy = value; }
-  } restore{busy_, was_busy};
-  return AskToKeepWaitingBox(window_, text, title, call);
+  // Before the window is shown (at start-up) the box has no owner, so that
+  // it gets a taskbar button of its own.
+  return AskToKeepWaitingBox(IsWindowVisible(window_) ? window_ : nullptr, text, title, call);
+}
+
+void VarnikWindow::LetSessionEnd() {
+  if (!std::exchange(refused_session_end_, false) || window_ == nullptr) return;
+  ShutdownBlockReasonDestroy(window_);
 }
 
 void VarnikWindow::CloseWindow() {
@@ -223,12 +228,7 @@ void VarnikWindow::OnCommand(int id, int code, HWND control) {
     FollowFocus(control);
     return;
   }
-  if (code != BN_CLICKED || busy_) return;
-  busy_ = true;
-  struct Done {
-    bool& busy;
-    ~Done() { busy = false; }
-  } done{busy_};
+  if (code != BN_CLICKED) return;
   // IDOK and IDCANCEL, which the dialog manager sends for Enter and Esc, match
   // no control and do nothing.
   for (std::int16_t index = 0; index < 2; ++index) {
@@ -260,9 +260,15 @@ LRESULT VarnikWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) 
       return default_button_ != nullptr ? MAKELRESULT(GetDlgCtrlID(default_button_), DC_HASDEFID)
                                         : 0;
     case WM_CLOSE:
-      // Not behind the back of an event, such as an apply waiting for the object.
-      if (!busy_) DestroyWindow(window_);
+      if (events_.exit_clicked) events_.exit_clicked();
       return 0;
+    case WM_QUERYENDSESSION:
+      // Ending now would stop the program between the object's steps, after
+      // the Name and before Apply, with nothing said.
+      if (!events_.keeps_session || !events_.keeps_session()) return TRUE;
+      refused_session_end_ = true;
+      ShutdownBlockReasonCreate(window_, kSessionEndRefusedReason);
+      return FALSE;
     case WM_ACTIVATE:
       if (LOWORD(wparam) == WA_INACTIVE) {
         last_focus_ = GetFocus();

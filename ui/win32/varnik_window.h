@@ -20,15 +20,20 @@ namespace varnik {
 // IsDialogMessage(handle(), ...). The button with the focus is the default
 // one, however it got the focus (Tab, a click, the window activated again),
 // so Enter presses it as Space does; with the focus in a line no button is
-// the default and Enter presses nothing. While one event is handled, the
-// window starts no other and a request to close it is ignored. Screen readers
+// the default and Enter presses nothing. The close box, or any request to
+// close the window, is the exit button's event: the dialog logic, which takes
+// one action at a time, decides whether the window closes. While the object
+// is being waited for, the window refuses the end of the session, giving the
+// system a reason to show. Screen readers
 // learn which line each control belongs to from hidden labels before the
 // entry lines and from names set on the buttons.
 class VarnikWindow final : public DialogSurface {
  public:
   struct Events {
     std::function<void(std::int16_t index)> apply_clicked;  // CmdAvvia(index)
-    std::function<void()> exit_clicked;                     // CmdAnnulla
+    std::function<void()> exit_clicked;                     // CmdAnnulla, or a request to close
+    // Whether the session must not end now.
+    std::function<bool()> keeps_session;
   };
 
   // Creates the window and its controls, hidden, with their design-time
@@ -44,6 +49,10 @@ class VarnikWindow final : public DialogSurface {
 
   // The window, or nullptr once it is closed.
   HWND handle() const { return window_; }
+
+  // Withdraws the reason given for refusing the end of the session, once the
+  // step that made the window refuse it is over.
+  void LetSessionEnd();
 
   // DialogSurface
   Twips ScreenWidth() const override;
@@ -77,12 +86,9 @@ class VarnikWindow final : public DialogSurface {
   AccessibleNames names_;
   HWND window_ = nullptr;
   HFONT font_ = nullptr;
-  HWND last_focus_ = nullptr;      // restored when the window is activated again
-  HWND default_button_ = nullptr;  // the focused button, pressed by Enter
-  // While an event is handled or the object is waited for, the boxes shown
-  // meanwhile run their own message loops: the window then starts no other
-  // event and does not close.
-  bool busy_ = false;
+  HWND last_focus_ = nullptr;         // restored when the window is activated again
+  HWND default_button_ = nullptr;     // the focused button, pressed by Enter
+  bool refused_session_end_ = false;  // a reason for it is given
 };
 
 }  // namespace varnik

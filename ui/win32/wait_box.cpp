@@ -29,7 +29,11 @@ LRESULT CALLBACK StopOnCancel(HWND box, UINT message, WPARAM wparam, LPARAM lpar
 
 // Every tick of the box's timer (about five a second) looks for the answer.
 HRESULT CALLBACK OnBoxEvent(HWND box, UINT event, WPARAM, LPARAM, LONG_PTR data) {
-  if (event == TDN_CREATED) SetWindowSubclass(box, &StopOnCancel, 1, 0);
+  if (event == TDN_CREATED) {
+    SetWindowSubclass(box, &StopOnCancel, 1, 0);
+    // A box of its own, with no window behind it, comes to the front.
+    if (GetWindow(box, GW_OWNER) == nullptr) SetForegroundWindow(box);
+  }
   if (event == TDN_DESTROYED) RemoveWindowSubclass(box, &StopOnCancel, 1);
   if (event == TDN_TIMER && reinterpret_cast<PendingCall*>(data)->Answered()) {
     PostMessageW(box, TDM_CLICK_BUTTON, kWaitLongerId, 0);
@@ -60,9 +64,8 @@ WaitChoice AskToKeepWaitingBox(HWND owner, std::u16string_view text, std::u16str
   config.lpCallbackData = reinterpret_cast<LONG_PTR>(&call);
 
   int pressed = 0;
+  // An answer that came while the box was closing is the waiter's to see.
   const HRESULT shown = TaskDialogIndirect(&config, &pressed, nullptr, nullptr);
-  // An answer that came while the box was closing counts as the answer.
-  if (call.Answered()) return WaitChoice::Answered;
   if (FAILED(shown)) {
     throw PlatformError(SystemErrorText(shown), {static_cast<std::uint32_t>(shown), false});
   }
