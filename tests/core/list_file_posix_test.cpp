@@ -274,6 +274,12 @@ TEST_F(PosixListTest, WhatStandsAtTheListsPlace) {
        "OLD; ", kNameListFileName, true},
       {"append-only folder", [&] { MarkAppendOnly(folder, true); }, "OLD; ", kNameListFileName,
        true},
+      {"append-only folder the user may not read",
+       [&] { chmod(folder.c_str(), 0333), MarkAppendOnly(folder, true); }, "OLD; ",
+       kNameListFileName, true},
+      {"another's list the user may write, in the user's folder",
+       [&] { MakeRichList(list, kOld), chown(list.c_str(), 4242, 4242); }, "OLD; ",
+       kNameListFileName, true},
       {"a file bound over the list",
        [&] {
          WriteBytes(folder / "bound", "LEGATO\r\n");
@@ -287,8 +293,8 @@ TEST_F(PosixListTest, WhatStandsAtTheListsPlace) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    chmod(folder.c_str(), 0755);
     if (kRoot) MarkAppendOnly(folder, false);
+    chmod(folder.c_str(), 0755);
     for (const std::string& name : FolderContents(folder)) fs::remove_all(folder / name);
     SetUp();
     if (c.by_root && !kRoot) {
