@@ -211,6 +211,10 @@ TEST_F(PosixListTest, WhatStandsAtTheListsPlace) {
     fs::rename(list, folder / "team/data/list.txt");
     fs::create_symlink("team/data/list.txt", list);
   };
+  const auto bind_over_list = [&] {
+    WriteBytes(folder / "bound", "LEGATO\r\n");
+    chown((folder / "bound").c_str(), kUser, kGroup);
+  };
   // A failure that start-up and the save both meet.
   const auto both = [](const std::string& failure) { return failure + "; " + failure; };
   const struct {
@@ -274,21 +278,31 @@ TEST_F(PosixListTest, WhatStandsAtTheListsPlace) {
        "OLD; ", kNameListFileName, true},
       {"append-only folder", [&] { MarkAppendOnly(folder, true); }, "OLD; ", kNameListFileName,
        true},
-      {"a file bound over the list",
-       [&] {
-         WriteBytes(folder / "bound", "LEGATO\r\n");
-         chown((folder / "bound").c_str(), kUser, kGroup);
-       },
-       "LEGATO; ", "bound", true, true, in_namespace([&] {
+      {"append-only folder the user may not read",
+       [&] { chmod(folder.c_str(), 0333), MarkAppendOnly(folder, true); }, "OLD; ",
+       kNameListFileName, true},
+      {"another's list the user may write, in the user's folder",
+       [&] { MakeRichList(list, kOld), chown(list.c_str(), 4242, 4242); }, "OLD; ",
+       kNameListFileName, true},
+      {"a file bound over the list", bind_over_list, "LEGATO; ", "bound", true, true,
+       in_namespace([&] {
          return mount((folder / "bound").c_str(), list.c_str(), nullptr, MS_BIND, nullptr) == 0;
+       })},
+      {"a file bound over the list, in a read-only folder", bind_over_list, "LEGATO; ", "bound",
+       true, true, in_namespace([&] {
+         return mount((folder / "bound").c_str(), list.c_str(), nullptr, MS_BIND, nullptr) == 0 &&
+                mount(folder.c_str(), folder.c_str(), nullptr, MS_BIND | MS_REC, nullptr) == 0 &&
+                mount(nullptr, folder.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY,
+                      nullptr) == 0 &&
+                chdir(folder.c_str()) == 0;
        })},
       {"no /proc", [] {}, "OLD; ", kNameListFileName, true, true,
        in_namespace([] { return mount("none", "/proc", "tmpfs", 0, nullptr) == 0; })},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    chmod(folder.c_str(), 0755);
     if (kRoot) MarkAppendOnly(folder, false);
+    chmod(folder.c_str(), 0755);
     for (const std::string& name : FolderContents(folder)) fs::remove_all(folder / name);
     SetUp();
     if (c.by_root && !kRoot) {
