@@ -64,7 +64,9 @@ bool Save(const std::string& path, std::string_view bytes, bool may_restart) {
   if (place.file.get() >= 0) list = posix::OpenReached(place, O_RDWR, old);
   const bool has_old = list.get() >= 0;
   const auto in_place = [&](int error) {
-    if (!has_old || (error != EACCES && error != EPERM && error != EBUSY)) Fail(path, error);
+    if (!has_old || (error != EACCES && error != EPERM && error != EBUSY && error != EROFS)) {
+      Fail(path, error);
+    }
     return posix::RewriteInPlace(place, std::move(list), bytes, may_restart);
   };
 
@@ -76,7 +78,8 @@ bool Save(const std::string& path, std::string_view bytes, bool may_restart) {
   if (has_old) TakeOver(path, old, list.get(), file.fd(), file.Path());
   if (!posix::WriteAll(file.fd(), bytes) || !posix::Sync(file.fd())) Fail(path, errno);
   // A folder where only a file's owner may replace it (sticky, as /tmp), or
-  // a list that is a mount point of its own (a file bound into a container).
+  // a list that is a mount point of its own (a file bound into a container),
+  // maybe in a folder mounted read-only.
   if (!file.Replace()) return in_place(errno);
 
   // The rename reaches the disk with the folder. The list is replaced by
