@@ -25,8 +25,9 @@ struct ListPlace {
 // links and entering folders only as long as nobody but the user and root
 // can have put them there: each belongs to the user or to root, and so does
 // the folder it stands in, which nobody else may write to unless it is
-// sticky (as /tmp). Anything else fails with a text that names it, before
-// anything is opened beyond it.
+// sticky (as /tmp). In a folder others may write, what stands at the list's
+// place must be the user's, root's or the folder owner's. Anything else fails
+// with a text that names it, before anything is opened beyond it.
 ListPlace Walk(const std::string& path);
 
 // The plain file the walk reached, opened with flags (O_RDONLY, O_RDWR): the

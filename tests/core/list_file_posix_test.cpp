@@ -273,9 +273,11 @@ TEST_F(PosixListTest, WhatStandsAtTheListsPlace) {
       {"sticky folder, another's writable list",
        [&] {
          chown(folder.c_str(), 0, 0), chmod(folder.c_str(), 01777);
-         chown(list.c_str(), 0, 0), chmod(list.c_str(), 0666);
+         chown(list.c_str(), 4242, 4242), chmod(list.c_str(), 0666);
        },
-       "OLD; ", kNameListFileName, true},
+       both(file_.path + ": Varnik non usa il file '" + kNameListFileName +
+            "', che appartiene a un altro utente in una cartella in cui altri possono scrivere"),
+       kNameListFileName, true},
       {"append-only folder", [&] { MarkAppendOnly(folder, true); }, "OLD; ", kNameListFileName,
        true},
       {"append-only folder the user may not read",
