@@ -13,7 +13,8 @@ namespace varnik::posix {
 // itself, open for writing as list, is rewritten. Every copy
 // that does so, and start-up while it reads, holds the list's lock meanwhile,
 // so two copies never mix their bytes and a reader never sees a list half
-// written; the list's length is taken under the lock. Room for the new bytes
+// written; the list's length is taken under the lock. A lock another program
+// holds for more than a few seconds fails the save with nothing written. Room for the new bytes
 // is asked for first, where the file system can reserve it; then the new
 // bytes go over the old ones and the rest is cut off. A failure after that
 // puts the old bytes back, and says the list is as it was only when it is

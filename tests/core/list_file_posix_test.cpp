@@ -298,6 +298,18 @@ TEST_F(PosixListTest, WhatStandsAtTheListsPlace) {
                       nullptr) == 0 &&
                 chdir(folder.c_str()) == 0;
        })},
+      {"a list another program holds locked, in a read-only folder",
+       [&] { chmod(folder.c_str(), 0555); },
+       file_.path + ": un altro programma tiene bloccato il file; Varnik non ha potuto leggerlo; " +
+           file_.path +
+           ": un altro programma tiene bloccato il file; Varnik non l'ha scritto ed \xC3\xA8 "
+           "rimasto com'era",
+       kNameListFileName, false, true,
+       [&] {
+         struct flock whole {};
+         whole.l_type = F_WRLCK;
+         return fcntl(open(list.c_str(), O_RDWR), F_OFD_SETLK, &whole) == 0 ? "" : "cannot lock";
+       }},
       {"no /proc", [] {}, "OLD; ", kNameListFileName, true, true,
        in_namespace([] { return mount("none", "/proc", "tmpfs", 0, nullptr) == 0; })},
   };
