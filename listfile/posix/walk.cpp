@@ -136,7 +136,12 @@ Descriptor OpenReached(const ListPlace& place, int flags, struct stat& status) {
                     : posix::Open(place.folder.get(), place.name.c_str(), flags | O_NOFOLLOW));
   if (fd.get() < 0 && errno == ENOENT) return fd;
   if (fd.get() < 0 || fstat(fd.get(), &status) != 0) Fail(place.shown, errno);
-  RequirePlainFile(place.shown, status);
+  // Opened by name, it may be another file than the one the walk judged.
+  if (!SameFile(status, place.status)) {
+    throw PlatformError(place.shown +
+                        ": il file \xC3\xA8 stato sostituito mentre Varnik lo apriva; Varnik "
+                        "non lo usa");
+  }
   return fd;
 }
 

@@ -312,6 +312,20 @@ TEST_F(PosixListTest, WhatStandsAtTheListsPlace) {
        }},
       {"no /proc", [] {}, "OLD; ", kNameListFileName, true, true,
        in_namespace([] { return mount("none", "/proc", "tmpfs", 0, nullptr) == 0; })},
+      {"no /proc, another file put at the list's name once the walk reached it",
+       [&] { WriteBytes("other", "ALTRO\r\n"), chown("other", kUser, kGroup); },
+       both(file_.path + ": il file \xC3\xA8 stato sostituito mentre Varnik lo apriva; Varnik "
+                         "non lo usa"),
+       kNameListFileName, true, true, in_namespace([] {
+         // The third opening of each walk is the list's own.
+         posix::SetCallHook([opens = 0](Call call) mutable {
+           if (call == Call::Open && ++opens % 3 == 0) {
+             renameat2(AT_FDCWD, "other", AT_FDCWD, kNameListFileName, RENAME_EXCHANGE);
+           }
+           return 0;
+         });
+         return mount("none", "/proc", "tmpfs", 0, nullptr) == 0;
+       })},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
