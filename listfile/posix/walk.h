@@ -32,9 +32,10 @@ ListPlace Walk(const std::string& path);
 
 // The plain file the walk reached, opened with flags (O_RDONLY, O_RDWR): the
 // very file, through the link the system keeps for each open descriptor;
-// without /proc, what stands under its name, used only when it is the file the
-// walk reached. None when nothing does by now. Fails, naming the list, when it is not a plain
-// file or the system refuses (a list the user may not write).
+// without /proc, what stands under its name, used only when it is the file
+// the walk reached. None when nothing does by now. Fails, naming the list,
+// when it is not a plain file, when another file stands under its name by
+// then, or when the system refuses (a list the user may not write).
 Descriptor OpenReached(const ListPlace& place, int flags, struct stat& status);
 
 }  // namespace varnik::posix
