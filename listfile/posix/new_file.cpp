@@ -20,7 +20,8 @@ namespace {
 // removed again: the file could replace nothing and would stay behind. The
 // folder's attributes are asked for through the walk's descriptor, which
 // needs no right to read the folder; a file system that does not report them
-// there is asked through the folder opened for reading.
+// there is asked through the folder opened for reading; one that cannot be
+// read there counts as append-only, as a new name in it might stay.
 bool AppendOnly(int folder) {
   struct statx status {};
   if (statx(folder, "", AT_EMPTY_PATH | AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS, &status) == 0 &&
@@ -28,9 +29,9 @@ bool AppendOnly(int folder) {
     return (status.stx_attributes & STATX_ATTR_APPEND) != 0;
   }
   Descriptor directory(openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (directory.get() < 0) return true;
   int flags = 0;
-  return directory.get() >= 0 && ioctl(directory.get(), FS_IOC_GETFLAGS, &flags) == 0 &&
-         (flags & FS_APPEND_FL) != 0;
+  return ioctl(directory.get(), FS_IOC_GETFLAGS, &flags) == 0 && (flags & FS_APPEND_FL) != 0;
 }
 
 }  // namespace
