@@ -93,8 +93,8 @@ bool LockList(int fd, short type) {
   }
 }
 
-void FailLocked(const std::string& path, const std::string& outcome) {
-  throw PlatformError(path + ": un altro programma tiene bloccato il file; " + outcome);
+void FailLocked(const std::string& path) {
+  throw PlatformError(path + ": un altro programma tiene bloccato il file");
 }
 
 std::string FreshNameBeside(const std::string& name) {

@@ -72,9 +72,9 @@ bool Sync(int fd);
 // Varnik, forever. False with errno set; EAGAIN when it is held still.
 bool LockList(int fd, short type);
 
-// Throws the failure for the list named path held locked by another program;
-// outcome says what became of the list, truly.
-[[noreturn]] void FailLocked(const std::string& path, const std::string& outcome);
+// Throws the failure for the list named path held locked by another program
+// (nothing was read or written then: the list is as it was).
+[[noreturn]] void FailLocked(const std::string& path);
 
 // A name beside the list's that nobody uses yet, most likely:
 // ".<name>.<8 hex>". Whoever takes it must make sure it does not exist.

@@ -87,7 +87,7 @@ std::unique_ptr<ListFileReader> OpenListFile(const std::string& path) {
   // Held while the list is read, so that a copy rewriting it in place is
   // waited for. A file system without such locks has nobody to wait for.
   if (!posix::LockList(fd.get(), F_RDLCK)) {
-    if (errno == EAGAIN) posix::FailLocked(path, "Varnik non ha potuto leggerlo");
+    if (errno == EAGAIN) posix::FailLocked(path);
     if (errno != ENOLCK && errno != EOPNOTSUPP && errno != EINVAL) posix::Fail(path, errno);
   }
   if (fstat(fd.get(), &status) != 0) posix::Fail(path, errno);

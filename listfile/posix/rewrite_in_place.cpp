@@ -16,7 +16,7 @@ bool RewriteInPlace(const ListPlace& place, Descriptor list, std::string_view by
   const std::string& path = place.shown;
   const int fd = list.get();
   if (!LockList(fd, F_WRLCK)) {
-    if (errno == EAGAIN) FailLocked(path, "Varnik non l'ha scritto ed \xC3\xA8 rimasto com'era");
+    if (errno == EAGAIN) FailLocked(path);
     Fail(path, errno);
   }
   struct stat now {};
