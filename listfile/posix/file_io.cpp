@@ -2,9 +2,11 @@
 
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <random>
+#include <thread>
 
 #include "common/platform_error.h"
 #include "listfile/posix/system_calls.h"
@@ -74,6 +76,25 @@ bool ReadAllAt(int fd, std::string& bytes) {
 
 bool Sync(int fd) {
   return Retry([&] { return posix::Fsync(fd); }) == 0;
+}
+
+bool LockList(int fd, short type) {
+  constexpr auto kMostWait = std::chrono::seconds(3);
+  constexpr auto kPause = std::chrono::milliseconds(10);
+  const auto until = std::chrono::steady_clock::now() + kMostWait;
+  for (;;) {
+    if (Retry([&] { return posix::Lock(fd, type); }) == 0) return true;
+    if (errno != EAGAIN && errno != EACCES) return false;
+    if (std::chrono::steady_clock::now() >= until) {
+      errno = EAGAIN;
+      return false;
+    }
+    std::this_thread::sleep_for(kPause);
+  }
+}
+
+void FailLocked(const std::string& path) {
+  throw PlatformError(path + ": un altro programma tiene bloccato il file");
 }
 
 std::string FreshNameBeside(const std::string& name) {

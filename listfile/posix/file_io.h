@@ -66,6 +66,16 @@ bool ReadAllAt(int fd, std::string& bytes);
 
 bool Sync(int fd);
 
+// Takes the lock of type (F_RDLCK, F_WRLCK) on the whole list, trying again
+// after a short pause for as long as another process holds it, but for a few
+// seconds at most: whoever may open the list could otherwise hold it, and
+// Varnik, forever. False with errno set; EAGAIN when it is held still.
+bool LockList(int fd, short type);
+
+// Throws the failure for the list named path held locked by another program
+// (nothing was read or written then: the list is as it was).
+[[noreturn]] void FailLocked(const std::string& path);
+
 // A name beside the list's that nobody uses yet, most likely:
 // ".<name>.<8 hex>". Whoever takes it must make sure it does not exist.
 std::string FreshNameBeside(const std::string& name);

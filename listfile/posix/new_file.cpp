@@ -17,12 +17,21 @@ namespace varnik::posix {
 namespace {
 
 // In an append-only folder a new name can be made but never renamed or
-// removed again: the file could replace nothing and would stay behind.
+// removed again: the file could replace nothing and would stay behind. The
+// folder's attributes are asked for through the walk's descriptor, which
+// needs no right to read the folder; a file system that does not report them
+// there is asked through the folder opened for reading; one that cannot be
+// read there counts as append-only, as a new name in it might stay.
 bool AppendOnly(int folder) {
+  struct statx status {};
+  if (statx(folder, "", AT_EMPTY_PATH | AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS, &status) == 0 &&
+      (status.stx_attributes_mask & STATX_ATTR_APPEND) != 0) {
+    return (status.stx_attributes & STATX_ATTR_APPEND) != 0;
+  }
   Descriptor directory(openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (directory.get() < 0) return true;
   int flags = 0;
-  return directory.get() >= 0 && ioctl(directory.get(), FS_IOC_GETFLAGS, &flags) == 0 &&
-         (flags & FS_APPEND_FL) != 0;
+  return ioctl(directory.get(), FS_IOC_GETFLAGS, &flags) == 0 && (flags & FS_APPEND_FL) != 0;
 }
 
 }  // namespace

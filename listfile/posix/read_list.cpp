@@ -86,9 +86,9 @@ std::unique_ptr<ListFileReader> OpenListFile(const std::string& path) {
   if (fd.get() < 0) return nullptr;
   // Held while the list is read, so that a copy rewriting it in place is
   // waited for. A file system without such locks has nobody to wait for.
-  if (posix::Retry([&] { return posix::Lock(fd.get(), F_RDLCK); }) != 0 && errno != ENOLCK &&
-      errno != EOPNOTSUPP && errno != EINVAL) {
-    posix::Fail(path, errno);
+  if (!posix::LockList(fd.get(), F_RDLCK)) {
+    if (errno == EAGAIN) posix::FailLocked(path);
+    if (errno != ENOLCK && errno != EOPNOTSUPP && errno != EINVAL) posix::Fail(path, errno);
   }
   if (fstat(fd.get(), &status) != 0) posix::Fail(path, errno);
   return std::make_unique<PosixListFile>(std::move(place), std::move(fd),

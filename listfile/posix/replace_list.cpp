@@ -23,19 +23,18 @@ using posix::Fail;
 // this one waited to rewrite it in place; after that it rewrites what it holds.
 constexpr int kMostRestarts = 10;
 
-// The owner, the group, the access control list and the extended attributes
-// of the list (the access control list before the permission bits, so that
-// a named new file is never open to more than the list), or the saver's own
-// where the owner or the group may not be given (as for an owner that a
-// container's user namespace does not map).
-void TakeOver(const std::string& path, const struct stat& old, int list, int file,
+// Gives file the owner, the group, the access control list and the extended
+// attributes of the list (the access control list before the permission
+// bits, so that a named new file is never open to more than the list).
+// False, with nothing else done, where the owner or the group may not be
+// given (another user's list the saver may write, an owner that a
+// container's user namespace does not map): a new file would take the list
+// away from its owner, so the list is rewritten in place instead.
+bool TakeOver(const std::string& path, const struct stat& old, int list, int file,
               const std::string& file_path) {
-  const auto refused = [](int error) { return error == EPERM || error == EINVAL; };
   if (posix::Fchown(file, old.st_uid, old.st_gid) != 0) {
-    if (!refused(errno)) Fail(path, errno);
-    if (posix::Fchown(file, static_cast<uid_t>(-1), old.st_gid) != 0 && !refused(errno)) {
-      Fail(path, errno);
-    }
+    if (errno == EPERM || errno == EINVAL) return false;
+    Fail(path, errno);
   }
   // A file system without access control lists or extended attributes has
   // none to keep.
@@ -48,6 +47,7 @@ void TakeOver(const std::string& path, const struct stat& old, int list, int fil
     Fail(path, errno);
   }
   if (posix::Fchmod(file, old.st_mode & 07777) != 0) Fail(path, errno);
+  return true;
 }
 
 // One try at a save; false when it must start again.
@@ -64,7 +64,9 @@ bool Save(const std::string& path, std::string_view bytes, bool may_restart) {
   if (place.file.get() >= 0) list = posix::OpenReached(place, O_RDWR, old);
   const bool has_old = list.get() >= 0;
   const auto in_place = [&](int error) {
-    if (!has_old || (error != EACCES && error != EPERM && error != EBUSY)) Fail(path, error);
+    if (!has_old || (error != EACCES && error != EPERM && error != EBUSY && error != EROFS)) {
+      Fail(path, error);
+    }
     return posix::RewriteInPlace(place, std::move(list), bytes, may_restart);
   };
 
@@ -73,10 +75,13 @@ bool Save(const std::string& path, std::string_view bytes, bool may_restart) {
   // holds a byte.
   posix::NewFile file(place.folder.get(), place.name, has_old ? 0600 : 0666);
   if (file.fd() < 0) return in_place(errno);
-  if (has_old) TakeOver(path, old, list.get(), file.fd(), file.Path());
+  if (has_old && !TakeOver(path, old, list.get(), file.fd(), file.Path())) {
+    return in_place(EPERM);
+  }
   if (!posix::WriteAll(file.fd(), bytes) || !posix::Sync(file.fd())) Fail(path, errno);
   // A folder where only a file's owner may replace it (sticky, as /tmp), or
-  // a list that is a mount point of its own (a file bound into a container).
+  // a list that is a mount point of its own (a file bound into a container),
+  // maybe in a folder mounted read-only.
   if (!file.Replace()) return in_place(errno);
 
   // The rename reaches the disk with the folder. The list is replaced by

@@ -15,7 +15,10 @@ bool RewriteInPlace(const ListPlace& place, Descriptor list, std::string_view by
                     bool may_restart) {
   const std::string& path = place.shown;
   const int fd = list.get();
-  if (Retry([&] { return posix::Lock(fd, F_WRLCK); }) != 0) Fail(path, errno);
+  if (!LockList(fd, F_WRLCK)) {
+    if (errno == EAGAIN) FailLocked(path);
+    Fail(path, errno);
+  }
   struct stat now {};
   struct stat named {};
   if (fstat(fd, &now) != 0) Fail(path, errno);

@@ -80,7 +80,7 @@ int Lock(int fd, short type) {
   struct flock whole {};
   whole.l_type = type;
   whole.l_whence = SEEK_SET;
-  return fcntl(fd, F_OFD_SETLKW, &whole);
+  return fcntl(fd, F_OFD_SETLK, &whole);
 }
 
 ssize_t Pread(int fd, void* buffer, size_t count, off_t offset) {

@@ -19,7 +19,7 @@ enum class Call {
   Chmod,           // fchmod()
   CopyAcl,         // libacl's perm_copy_fd()
   CopyAttributes,  // libattr's attr_copy_fd(), and an NFSv4 access control list
-  Lock,            // fcntl(F_OFD_SETLKW) on the list
+  Lock,            // fcntl(F_OFD_SETLK) on the list
   Read,            // pread()
   Write,           // write(), pwrite()
   Allocate,        // fallocate()
@@ -40,8 +40,9 @@ CallHook SetCallHook(CallHook hook);
 
 // As their namesakes: -1 with errno set on failure. Open is openat() for
 // Call::Open, Create for Call::Create. Lock takes an open file description's
-// lock of the given type (F_RDLCK, F_WRLCK) on the whole file, waiting for
-// it. Fallocate reserves room without changing the file's length.
+// lock of the given type (F_RDLCK, F_WRLCK) on the whole file, without
+// waiting for it (EAGAIN or EACCES while another holds it). Fallocate reserves room without
+// changing the file's length.
 int Open(int folder, const char* path, int flags, mode_t mode = 0);
 int Create(int folder, const char* path, int flags, mode_t mode);
 int Fchown(int fd, uid_t owner, gid_t group);

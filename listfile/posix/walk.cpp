@@ -44,6 +44,20 @@ void RequireTrusted(const std::string& path, const std::string& shown, bool is_l
                       shown + "', che un altro utente pu\xC3\xB2 aver messo o cambiato");
 }
 
+// What stands at the list's place in a folder others may write (sticky or
+// not) is used only when it is the user's, root's or the folder owner's:
+// anything else may have been put there by anyone, to be read at start-up or
+// written by a save.
+void RequireOwnList(const std::string& path, const std::string& shown, const struct stat& what,
+                    const struct stat& in) {
+  if ((in.st_mode & (S_IWGRP | S_IWOTH)) == 0 || Trusted(what.st_uid) || what.st_uid == in.st_uid) {
+    return;
+  }
+  throw PlatformError(path + ": Varnik non usa il file '" + shown +
+                      "', che appartiene a un altro utente in una cartella in cui altri possono "
+                      "scrivere");
+}
+
 Descriptor OpenPath(const std::string& path, int folder, const char* name, struct stat& status) {
   Descriptor fd(posix::Open(folder, name, O_PATH | O_NOFOLLOW | O_CLOEXEC));
   if (fd.get() >= 0 && fstat(fd.get(), &status) != 0) Fail(path, errno);
@@ -90,7 +104,9 @@ ListPlace Walk(const std::string& path) {
       continue;
     }
     if (names.empty()) {
-      // The list's place: whatever stands there is for the caller to judge.
+      // The list's place: whatever stands there is for the caller to judge,
+      // once it may be anything of the user's at all.
+      if (next.get() >= 0) RequireOwnList(path, shown, status, folder_status);
       place.folder = std::move(folder);
       place.name = name;
       place.file = std::move(next);
@@ -120,7 +136,12 @@ Descriptor OpenReached(const ListPlace& place, int flags, struct stat& status) {
                     : posix::Open(place.folder.get(), place.name.c_str(), flags | O_NOFOLLOW));
   if (fd.get() < 0 && errno == ENOENT) return fd;
   if (fd.get() < 0 || fstat(fd.get(), &status) != 0) Fail(place.shown, errno);
-  RequirePlainFile(place.shown, status);
+  // Opened by name, it may be another file than the one the walk judged.
+  if (!SameFile(status, place.status)) {
+    throw PlatformError(place.shown +
+                        ": il file \xC3\xA8 stato sostituito mentre Varnik lo apriva; Varnik "
+                        "non lo usa");
+  }
   return fd;
 }
 

@@ -25,15 +25,17 @@ struct ListPlace {
 // links and entering folders only as long as nobody but the user and root
 // can have put them there: each belongs to the user or to root, and so does
 // the folder it stands in, which nobody else may write to unless it is
-// sticky (as /tmp). Anything else fails with a text that names it, before
-// anything is opened beyond it.
+// sticky (as /tmp). In a folder others may write, what stands at the list's
+// place must be the user's, root's or the folder owner's. Anything else fails
+// with a text that names it, before anything is opened beyond it.
 ListPlace Walk(const std::string& path);
 
 // The plain file the walk reached, opened with flags (O_RDONLY, O_RDWR): the
 // very file, through the link the system keeps for each open descriptor;
-// without /proc, what stands under its name, looked at once it is open. None
-// when nothing does by now. Fails, naming the list, when it is not a plain
-// file or the system refuses (a list the user may not write).
+// without /proc, what stands under its name, used only when it is the file
+// the walk reached. None when nothing does by now. Fails, naming the list,
+// when it is not a plain file, when another file stands under its name by
+// then, or when the system refuses (a list the user may not write).
 Descriptor OpenReached(const ListPlace& place, int flags, struct stat& status);
 
 }  // namespace varnik::posix
