@@ -368,6 +368,7 @@ TEST_F(Win32ListFile, EmptyListIsDeletedOnlyWhileItIsTheEmptyFileRead) {
     std::function<void()> meanwhile;  // between reading the list and deleting it
     bool deleted;
     bool by_letter = false;
+    std::function<void()> before = [] {};  // before reading it
   } cases[] = {
       {"another copy writes it", [&] { test::WriteBytes(list_, "ROSSI\r\n"); }, false},
       {"another copy, on another system, puts a new empty list in its place",
@@ -380,6 +381,12 @@ TEST_F(Win32ListFile, EmptyListIsDeletedOnlyWhileItIsTheEmptyFileRead) {
        },
        false},
       {"its folder has a drive letter", [] {}, true, true},
+      {"the list is a Linux link to an empty file from the start", [] {}, false, false,
+       [&] {
+         test::WriteBytes(other, "");
+         ASSERT_TRUE(RunUnix(
+             dir_.path(), "rm name_start.txt && ln -s '" + UnixPath(other) + "' name_start.txt"));
+       }},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -391,6 +398,7 @@ TEST_F(Win32ListFile, EmptyListIsDeletedOnlyWhileItIsTheEmptyFileRead) {
       }
       path = fs::path(std::wstring{letter, L':', L'\\'}) / kNameListFileName;
     }
+    c.before();
     std::unique_ptr<ListFileReader> reader = OpenListFile(test::Utf8(path));
     ASSERT_EQ(reader->Size(), 0u);
     c.meanwhile();
