@@ -54,6 +54,11 @@ BOOL QuerySize(HANDLE file, std::uint64_t* size) {
   return TRUE;
 }
 
+DWORD QueryFinalPath(HANDLE file, wchar_t* path, DWORD size) {
+  if (const DWORD error = Refused(Call::Query)) return Fail<DWORD>(error, 0);
+  return GetFinalPathNameByHandleW(file, path, size, 0);
+}
+
 DWORD GetSecurity(HANDLE file, PACL* rules, PSECURITY_DESCRIPTOR* security) {
   if (const DWORD error = Refused(Call::GetSecurity)) return error;
   return GetSecurityInfo(file, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, rules,

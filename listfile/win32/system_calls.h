@@ -15,7 +15,7 @@ namespace varnik::win32 {
 enum class Call {
   Open,         // CreateFileW of the list or its folder
   Create,       // CreateFileW of the new file (CREATE_NEW), with its attributes
-  Query,        // GetFileInformationByHandle(Ex), GetFileSizeEx
+  Query,        // GetFileInformationByHandle(Ex), GetFileSizeEx, GetFinalPathNameByHandleW
   GetSecurity,  // GetSecurityInfo
   SetSecurity,  // SetSecurityInfo: the access rules copied
   Read,         // ReadFile
@@ -47,6 +47,7 @@ HANDLE CreateNew(const wchar_t* path, DWORD access, DWORD attributes);
 BOOL QueryInformation(HANDLE file, BY_HANDLE_FILE_INFORMATION* info);
 BOOL QueryInformationEx(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, void* info, DWORD size);
 BOOL QuerySize(HANDLE file, std::uint64_t* size);
+DWORD QueryFinalPath(HANDLE file, wchar_t* path, DWORD size);
 DWORD GetSecurity(HANDLE file, PACL* rules, PSECURITY_DESCRIPTOR* security);
 DWORD SetSecurity(HANDLE file, SECURITY_INFORMATION what, PACL rules);
 BOOL Read(HANDLE file, void* buffer, DWORD count, DWORD* got);
