@@ -3,7 +3,11 @@
 // After windows.h, which it needs.
 #include <aclapi.h>
 
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
 #include <utility>
+#include <vector>
 
 namespace varnik::win32 {
 namespace {
@@ -105,14 +109,20 @@ BOOL Close(HANDLE file) {
   return CloseHandle(file);
 }
 
-BOOL Rename(const wchar_t* from, const wchar_t* to) {
+BOOL Rename(HANDLE file, const std::wstring& to) {
   if (const DWORD error = Refused(Call::Rename)) return Fail<BOOL>(error, FALSE);
-  return MoveFileExW(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-}
-
-BOOL Delete(const wchar_t* path) {
-  if (const DWORD error = Refused(Call::Delete)) return Fail<BOOL>(error, FALSE);
-  return DeleteFileW(path);
+  // The name follows the structure, which the system takes whole.
+  const DWORD name_bytes = static_cast<DWORD>(to.size() * sizeof(wchar_t));
+  std::vector<std::byte> buffer(
+      std::max(offsetof(FILE_RENAME_INFO, FileName) + name_bytes + sizeof(wchar_t),
+               sizeof(FILE_RENAME_INFO)));
+  auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+  rename->ReplaceIfExists = TRUE;
+  rename->RootDirectory = nullptr;
+  rename->FileNameLength = name_bytes;
+  std::memcpy(rename->FileName, to.c_str(), name_bytes + sizeof(wchar_t));
+  return SetFileInformationByHandle(file, FileRenameInfo, rename,
+                                    static_cast<DWORD>(buffer.size()));
 }
 
 BOOL Dispose(HANDLE file) {

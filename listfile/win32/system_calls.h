@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 namespace varnik::win32 {
 
@@ -24,9 +25,9 @@ enum class Call {
   SetEnd,       // SetEndOfFile
   Flush,        // FlushFileBuffers
   Close,        // CloseHandle, where its answer counts
-  Rename,       // MoveFileExW: the new file takes the list's place
-  Delete,       // DeleteFileW: the new file after a failure
-  Dispose,      // SetFileInformationByHandle(FileDispositionInfo): the empty list
+  Rename,       // SetFileInformationByHandle(FileRenameInfo): the new file takes the list's place
+  Dispose,      // SetFileInformationByHandle(FileDispositionInfo): the empty list, or the new
+                // file after a failure
   Wait,         // Sleep, between tries while another program holds the list
 };
 
@@ -56,8 +57,9 @@ BOOL Write(HANDLE file, const void* bytes, DWORD count, DWORD* written);
 BOOL SetEnd(HANDLE file);
 BOOL Flush(HANDLE file);
 BOOL Close(HANDLE file);
-BOOL Rename(const wchar_t* from, const wchar_t* to);
-BOOL Delete(const wchar_t* path);
+// Rename gives the open file (opened with DELETE access) the name `to`, a
+// full path, replacing any file there.
+BOOL Rename(HANDLE file, const std::wstring& to);
 BOOL Dispose(HANDLE file);
 void Wait(DWORD milliseconds);
 
