@@ -52,10 +52,34 @@ class Win32ListFile final : public ListFileReader {
     if (!IdentityOf(named.get(), identity) || !(identity == *read_identity_) || SizeOf(info) != 0) {
       return;
     }
+    // Wine follows a Linux link and shows it as the file it leads to, with
+    // the same identity as the file read through it: only a file that sits
+    // in the list's own folder under the list's own name is the list.
+    if (!InListFolder(named.get())) return;
     Dispose(named.get());
   }
 
  private:
+  // Whether the open file is, once all links are followed, the list's own
+  // name in the list's folder, that folder's links followed too (so a
+  // drive letter, subst or a junction on the way count the same on both
+  // sides). Names compare as Windows compares them, regardless of case.
+  bool InListFolder(HANDLE file) const {
+    const std::size_t slash = path_.find_last_of(L'\\');
+    if (slash == std::wstring::npos) return false;
+    const Handle folder(Open(path_.substr(0, slash + 1).c_str(), FILE_READ_ATTRIBUTES, kShareAll,
+                             FILE_FLAG_BACKUP_SEMANTICS));
+    if (!folder.valid()) return false;
+    std::wstring expected = FinalPath(folder.get());
+    const std::wstring reached = FinalPath(file);
+    if (expected.empty() || reached.empty()) return false;
+    if (!expected.ends_with(L'\\')) expected += L'\\';
+    expected += path_.substr(slash + 1);
+    return CompareStringOrdinal(expected.c_str(), static_cast<int>(expected.size()),
+                                reached.c_str(), static_cast<int>(reached.size()),
+                                TRUE) == CSTR_EQUAL;
+  }
+
   std::wstring path_;
   std::string shown_;  // the path as the caller gave it, for error texts
   Handle file_;

@@ -1,5 +1,7 @@
 #include "listfile/win32/paths.h"
 
+#include "listfile/win32/system_calls.h"
+
 namespace varnik::win32 {
 
 std::wstring LongPath(const std::wstring& path) {
@@ -16,8 +18,7 @@ std::wstring LongPath(const std::wstring& path) {
 std::wstring FinalPath(HANDLE file) {
   std::wstring path(MAX_PATH, L'\0');
   for (;;) {
-    const DWORD length =
-        GetFinalPathNameByHandleW(file, path.data(), static_cast<DWORD>(path.size()), 0);
+    const DWORD length = QueryFinalPath(file, path.data(), static_cast<DWORD>(path.size()));
     const bool fits = length < path.size();
     path.resize(length);
     if (length == 0 || fits) return path;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <utility>
 
 #include "listfile/win32/system_calls.h"
 
@@ -45,25 +46,25 @@ PendingFile::PendingFile(const std::wstring& list, DWORD attributes) {
       static_cast<std::uint64_t>(counter.QuadPart) ^ (std::uint64_t{GetCurrentProcessId()} << 32);
   for (int attempt = 0; attempt < 100; ++attempt) {
     seed = seed * 6364136223846793005u + 1442695040888963407u;
-    name_ = folder + L"~" + Hex(static_cast<std::uint32_t>(seed >> 32)) + L".tmp";
-    file_ = CreateNew(name_.c_str(), GENERIC_WRITE | WRITE_DAC,
+    const std::wstring name = folder + L"~" + Hex(static_cast<std::uint32_t>(seed >> 32)) + L".tmp";
+    file_ = CreateNew(name.c_str(), GENERIC_WRITE | WRITE_DAC | DELETE,
                       attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL);
     if (file_ != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) break;
   }
-  if (file_ == INVALID_HANDLE_VALUE) name_.clear();
 }
 
 PendingFile::~PendingFile() {
-  if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
-  if (!name_.empty()) TryWhileHeld([&] { return Delete(name_.c_str()); });
+  if (file_ == INVALID_HANDLE_VALUE) return;
+  // Gone once the handle is closed.
+  TryWhileHeld([&] { return Dispose(file_); });
+  CloseHandle(file_);
 }
 
 bool PendingFile::Replace(const std::wstring& list) {
-  const HANDLE file = file_;
-  file_ = INVALID_HANDLE_VALUE;
-  if (!Close(file)) return false;
-  if (!TryWhileHeld([&] { return Rename(name_.c_str(), list.c_str()); })) return false;
-  name_.clear();
+  if (!TryWhileHeld([&] { return Rename(file_, list); })) return false;
+  // The bytes reached the disk before the rename, so closing the list that
+  // is now in place has nothing left to report.
+  CloseHandle(std::exchange(file_, INVALID_HANDLE_VALUE));
   return true;
 }
 

@@ -3,7 +3,11 @@
 // After windows.h, which it needs.
 #include <aclapi.h>
 
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
 #include <utility>
+#include <vector>
 
 namespace varnik::win32 {
 namespace {
@@ -54,6 +58,11 @@ BOOL QuerySize(HANDLE file, std::uint64_t* size) {
   return TRUE;
 }
 
+DWORD QueryFinalPath(HANDLE file, wchar_t* path, DWORD size) {
+  if (const DWORD error = Refused(Call::Query)) return Fail<DWORD>(error, 0);
+  return GetFinalPathNameByHandleW(file, path, size, 0);
+}
+
 DWORD GetSecurity(HANDLE file, PACL* rules, PSECURITY_DESCRIPTOR* security) {
   if (const DWORD error = Refused(Call::GetSecurity)) return error;
   return GetSecurityInfo(file, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, rules,
@@ -100,14 +109,20 @@ BOOL Close(HANDLE file) {
   return CloseHandle(file);
 }
 
-BOOL Rename(const wchar_t* from, const wchar_t* to) {
+BOOL Rename(HANDLE file, const std::wstring& to) {
   if (const DWORD error = Refused(Call::Rename)) return Fail<BOOL>(error, FALSE);
-  return MoveFileExW(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-}
-
-BOOL Delete(const wchar_t* path) {
-  if (const DWORD error = Refused(Call::Delete)) return Fail<BOOL>(error, FALSE);
-  return DeleteFileW(path);
+  // The name follows the structure, which the system takes whole.
+  const DWORD name_bytes = static_cast<DWORD>(to.size() * sizeof(wchar_t));
+  std::vector<std::byte> buffer(
+      std::max(offsetof(FILE_RENAME_INFO, FileName) + name_bytes + sizeof(wchar_t),
+               sizeof(FILE_RENAME_INFO)));
+  auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+  rename->ReplaceIfExists = TRUE;
+  rename->RootDirectory = nullptr;
+  rename->FileNameLength = name_bytes;
+  std::memcpy(rename->FileName, to.c_str(), name_bytes + sizeof(wchar_t));
+  return SetFileInformationByHandle(file, FileRenameInfo, rename,
+                                    static_cast<DWORD>(buffer.size()));
 }
 
 BOOL Dispose(HANDLE file) {

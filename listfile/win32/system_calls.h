@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 namespace varnik::win32 {
 
@@ -15,7 +16,7 @@ namespace varnik::win32 {
 enum class Call {
   Open,         // CreateFileW of the list or its folder
   Create,       // CreateFileW of the new file (CREATE_NEW), with its attributes
-  Query,        // GetFileInformationByHandle(Ex), GetFileSizeEx
+  Query,        // GetFileInformationByHandle(Ex), GetFileSizeEx, GetFinalPathNameByHandleW
   GetSecurity,  // GetSecurityInfo
   SetSecurity,  // SetSecurityInfo: the access rules copied
   Read,         // ReadFile
@@ -24,9 +25,9 @@ enum class Call {
   SetEnd,       // SetEndOfFile
   Flush,        // FlushFileBuffers
   Close,        // CloseHandle, where its answer counts
-  Rename,       // MoveFileExW: the new file takes the list's place
-  Delete,       // DeleteFileW: the new file after a failure
-  Dispose,      // SetFileInformationByHandle(FileDispositionInfo): the empty list
+  Rename,       // SetFileInformationByHandle(FileRenameInfo): the new file takes the list's place
+  Dispose,      // SetFileInformationByHandle(FileDispositionInfo): the empty list, or the new
+                // file after a failure
   Wait,         // Sleep, between tries while another program holds the list
 };
 
@@ -47,6 +48,7 @@ HANDLE CreateNew(const wchar_t* path, DWORD access, DWORD attributes);
 BOOL QueryInformation(HANDLE file, BY_HANDLE_FILE_INFORMATION* info);
 BOOL QueryInformationEx(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, void* info, DWORD size);
 BOOL QuerySize(HANDLE file, std::uint64_t* size);
+DWORD QueryFinalPath(HANDLE file, wchar_t* path, DWORD size);
 DWORD GetSecurity(HANDLE file, PACL* rules, PSECURITY_DESCRIPTOR* security);
 DWORD SetSecurity(HANDLE file, SECURITY_INFORMATION what, PACL rules);
 BOOL Read(HANDLE file, void* buffer, DWORD count, DWORD* got);
@@ -55,8 +57,9 @@ BOOL Write(HANDLE file, const void* bytes, DWORD count, DWORD* written);
 BOOL SetEnd(HANDLE file);
 BOOL Flush(HANDLE file);
 BOOL Close(HANDLE file);
-BOOL Rename(const wchar_t* from, const wchar_t* to);
-BOOL Delete(const wchar_t* path);
+// Rename gives the open file (opened with DELETE access) the name `to`, a
+// full path, replacing any file there.
+BOOL Rename(HANDLE file, const std::wstring& to);
 BOOL Dispose(HANDLE file);
 void Wait(DWORD milliseconds);
 

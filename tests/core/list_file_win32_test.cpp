@@ -167,7 +167,8 @@ TEST_F(Win32ListFile, EveryCallOfASaveFailingInTurn) {
       win32::SetCallHook([&](Call call) -> DWORD {
         if (call == Call::Wait) return ERROR_TIMEOUT;  // no waiting here
         // A virus scanner looks at the new file when it is left.
-        if (call == Call::Delete) return std::exchange(scanned, true) ? 0 : ERROR_SHARING_VIOLATION;
+        if (call == Call::Dispose)
+          return std::exchange(scanned, true) ? 0 : ERROR_SHARING_VIOLATION;
         calls.push_back(call);
         const std::size_t index = calls.size() - 1;
         if (index == at || (persistent && index > at && call == calls[at])) return error;
@@ -225,10 +226,12 @@ TEST_F(Win32ListFile, EveryCallOfASaveFailingInTurn) {
 // any step on. At every step but those of a rewrite in place there is one
 // whole list; the other copy's save fails only where this one holds the
 // list, and then leaves it whole; start-up deletes only the empty list it
-// read.
+// read. Or another program opens every new file it sees, without sharing,
+// and holds it to the end of the save: the save still succeeds and leaves
+// no new file.
 TEST_F(Win32ListFile, AnotherCopySavingFromAnyStepOnLeavesOneWholeList) {
   const std::string old = "IL VECCHIO\r\n\r\n";
-  for (const std::string mode : {"save", "in place", "start-up"}) {
+  for (const std::string mode : {"save", "in place", "start-up", "probe"}) {
     for (std::size_t at = 0;; ++at) {
       SCOPED_TRACE(mode + ", step " + std::to_string(at));
       const bool start_up = mode == "start-up";
@@ -237,6 +240,7 @@ TEST_F(Win32ListFile, AnotherCopySavingFromAnyStepOnLeavesOneWholeList) {
       std::string landed;  // the list the other copy saved last
       std::size_t count = 0;
       bool other_saving = false;
+      std::vector<HANDLE> probed;  // the new files another program holds
       win32::SetCallHook([&](Call call) -> DWORD {
         if (call == Call::Wait) return ERROR_TIMEOUT;  // no waiting here
         if (other_saving) return ERROR_SUCCESS;
@@ -248,6 +252,15 @@ TEST_F(Win32ListFile, AnotherCopySavingFromAnyStepOnLeavesOneWholeList) {
           EXPECT_TRUE(whole.contains(test::ReadBytes(list_))) << test::ReadBytes(list_);
         }
         if (count++ < at) return ERROR_SUCCESS;
+        if (mode == "probe") {
+          for (const auto& entry : fs::directory_iterator(dir_.path())) {
+            if (entry.path().extension() != ".tmp") continue;
+            const HANDLE held = CreateFileW(entry.path().c_str(), GENERIC_READ, 0, nullptr,
+                                            OPEN_EXISTING, 0, nullptr);
+            if (held != INVALID_HANDLE_VALUE) probed.push_back(held);
+          }
+          return ERROR_SUCCESS;
+        }
         const std::string name = "ALTRO " + std::to_string(count);
         other_saving = true;
         const SaveOutcome other = Save(file_, Utf16FromUtf8(name));
@@ -265,6 +278,7 @@ TEST_F(Win32ListFile, AnotherCopySavingFromAnyStepOnLeavesOneWholeList) {
         EXPECT_EQ(Save(file_).text, "");
       }
       win32::SetCallHook({});
+      for (const HANDLE handle : probed) CloseHandle(handle);
       if (count <= at) break;
       EXPECT_TRUE(start_up && !landed.empty() ? test::ReadBytes(list_) == landed
                                               : whole.contains(test::ReadBytes(list_)));
@@ -368,6 +382,7 @@ TEST_F(Win32ListFile, EmptyListIsDeletedOnlyWhileItIsTheEmptyFileRead) {
     std::function<void()> meanwhile;  // between reading the list and deleting it
     bool deleted;
     bool by_letter = false;
+    std::function<void()> before = [] {};  // before reading it
   } cases[] = {
       {"another copy writes it", [&] { test::WriteBytes(list_, "ROSSI\r\n"); }, false},
       {"another copy, on another system, puts a new empty list in its place",
@@ -380,6 +395,12 @@ TEST_F(Win32ListFile, EmptyListIsDeletedOnlyWhileItIsTheEmptyFileRead) {
        },
        false},
       {"its folder has a drive letter", [] {}, true, true},
+      {"the list is a Linux link to an empty file from the start", [] {}, false, false,
+       [&] {
+         test::WriteBytes(other, "");
+         ASSERT_TRUE(RunUnix(
+             dir_.path(), "rm name_start.txt && ln -s '" + UnixPath(other) + "' name_start.txt"));
+       }},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -391,6 +412,7 @@ TEST_F(Win32ListFile, EmptyListIsDeletedOnlyWhileItIsTheEmptyFileRead) {
       }
       path = fs::path(std::wstring{letter, L':', L'\\'}) / kNameListFileName;
     }
+    c.before();
     std::unique_ptr<ListFileReader> reader = OpenListFile(test::Utf8(path));
     ASSERT_EQ(reader->Size(), 0u);
     c.meanwhile();
