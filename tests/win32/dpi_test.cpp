@@ -1,0 +1,100 @@
+// The form at the system's DPI, which Wine, like Windows, takes from the
+// user's LogPixels as each process starts: set for one run of the program at
+// a time, and put back as it was however the run ends.
+
+#include <algorithm>
+
+#include "tests/win32/varnik_process.h"
+
+namespace varnik {
+namespace {
+
+using namespace testing;  // the stand-in and the program
+
+// The system DPI for the programs started while it is in force; the user's
+// own setting, or none, again after.
+class SystemDpi {
+ public:
+  explicit SystemDpi(DWORD dpi) {
+    DWORD size = sizeof old_;
+    had_ = RegGetValueW(HKEY_CURRENT_USER, kKey, kName, RRF_RT_DWORD, nullptr, &old_, &size) == 0;
+    set_ = RegSetKeyValueW(HKEY_CURRENT_USER, kKey, kName, REG_DWORD, &dpi, sizeof dpi) == 0;
+  }
+  ~SystemDpi() {
+    if (had_) RegSetKeyValueW(HKEY_CURRENT_USER, kKey, kName, REG_DWORD, &old_, sizeof old_);
+    if (!had_) RegDeleteKeyValueW(HKEY_CURRENT_USER, kKey, kName);
+  }
+  bool set() const { return set_; }
+
+ private:
+  static constexpr const wchar_t* kKey = L"Control Panel\\Desktop";
+  static constexpr const wchar_t* kName = L"LogPixels";
+  DWORD old_ = 0;
+  bool had_ = false, set_ = false;
+};
+
+// Across a button, inside its edges (at the DPI) and its frame as the
+// default button: the columns where the screen shows no text (no dark
+// pixels) before the text, those with text, and those after it.
+struct Ink {
+  int before, width, after;
+};
+Ink InkColumns(HWND button, unsigned dpi) {
+  RECT at{};
+  GetWindowRect(button, &at);
+  const int edge = GetSystemMetricsForDpi(SM_CXEDGE, dpi) + 1;
+  // The middle third of its height, where every letter of the caption is.
+  InflateRect(&at, -edge, -(at.bottom - at.top) / 3);
+  const int width = at.right - at.left, height = at.bottom - at.top;
+  const HDC screen = GetDC(nullptr), copy = CreateCompatibleDC(screen);
+  const HBITMAP image = CreateCompatibleBitmap(screen, width, height);
+  const HGDIOBJ old = SelectObject(copy, image);
+  BitBlt(copy, 0, 0, width, height, screen, at.left, at.top, SRCCOPY);
+  int first = width, last = -1;
+  for (int x = 0; x < width; ++x) {
+    for (int y = 0; y < height; ++y) {
+      if ((GetPixel(copy, x, y) & 0x808080) == 0) last = x, first = std::min(first, x);
+    }
+  }
+  SelectObject(copy, old);
+  DeleteObject(image);
+  DeleteDC(copy);
+  ReleaseDC(nullptr, screen);
+  return {first, last + 1 - first, width - 1 - last};
+}
+
+// The client area is the form's 6645 x 1050 twips at the DPI, and its text
+// grows with it, the apply caption still inside its button.
+TEST_F(WindowTest, FormAndItsTextFollowTheSystemDpi) {
+  if (GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") == nullptr) {
+    GTEST_SKIP() << "Windows takes a new LogPixels only at the user's next sign-in";
+  }
+  WriteBytes(list_, "ROSSI\r\n");
+  const struct {
+    unsigned dpi;
+    int width, height;
+  } rows[] = {{96, 443, 70}, {120, 554, 88}, {144, 665, 105}, {192, 886, 140}};
+  double caption_at_96 = 0;  // the apply caption's width in pixels
+  for (const auto& row : rows) {
+    SCOPED_TRACE(::testing::Message() << row.dpi << " DPI");
+    const SystemDpi dpi(row.dpi);
+    ASSERT_TRUE(dpi.set());
+    ASSERT_NO_FATAL_FAILURE(Start());
+    RECT client{};
+    GetClientRect(form_, &client);
+    EXPECT_EQ(client.right, row.width);
+    EXPECT_EQ(client.bottom, row.height);
+    // Once the button is painted: its face on either side of the caption.
+    Ink ink{};
+    EXPECT_TRUE(process_->WaitUntil([&] {
+      ink = InkColumns(Item(kCmdAvviaId[0]), row.dpi);
+      return ink.width > 0 && ink.before > 0 && ink.after > 0;
+    })) << "the caption does not fit";
+    if (row.dpi == 96) caption_at_96 = ink.width;
+    const double caption = caption_at_96 * row.dpi / 96;
+    EXPECT_NEAR(ink.width, caption, caption / 10) << "the text does not grow with the DPI";
+  }
+}
+
+}  // namespace
+}  // namespace varnik
