@@ -13,24 +13,18 @@ using namespace testing;  // the stand-in and the program
 
 // The system DPI for the programs started while it is in force; the user's
 // own setting, or none, again after.
-class SystemDpi {
- public:
-  explicit SystemDpi(DWORD dpi) {
-    DWORD size = sizeof old_;
-    had_ = RegGetValueW(HKEY_CURRENT_USER, kKey, kName, RRF_RT_DWORD, nullptr, &old_, &size) == 0;
-    set_ = RegSetKeyValueW(HKEY_CURRENT_USER, kKey, kName, REG_DWORD, &dpi, sizeof dpi) == 0;
-  }
-  ~SystemDpi() {
-    if (had_) RegSetKeyValueW(HKEY_CURRENT_USER, kKey, kName, REG_DWORD, &old_, sizeof old_);
-    if (!had_) RegDeleteKeyValueW(HKEY_CURRENT_USER, kKey, kName);
-  }
-  bool set() const { return set_; }
-
- private:
+struct SystemDpi {
   static constexpr const wchar_t* kKey = L"Control Panel\\Desktop";
   static constexpr const wchar_t* kName = L"LogPixels";
-  DWORD old_ = 0;
-  bool had_ = false, set_ = false;
+  explicit SystemDpi(DWORD dpi)
+      : had(RegGetValueW(HKEY_CURRENT_USER, kKey, kName, RRF_RT_DWORD, nullptr, &old, &size) == 0),
+        set(RegSetKeyValueW(HKEY_CURRENT_USER, kKey, kName, REG_DWORD, &dpi, sizeof dpi) == 0) {}
+  ~SystemDpi() {
+    had ? RegSetKeyValueW(HKEY_CURRENT_USER, kKey, kName, REG_DWORD, &old, sizeof old)
+        : RegDeleteKeyValueW(HKEY_CURRENT_USER, kKey, kName);
+  }
+  DWORD old = 0, size = sizeof old;
+  const bool had, set;
 };
 
 // Across a button, inside its edges (at the DPI) and its frame as the
@@ -45,30 +39,22 @@ Ink InkColumns(HWND button, unsigned dpi) {
   const int edge = GetSystemMetricsForDpi(SM_CXEDGE, dpi) + 1;
   // The middle third of its height, where every letter of the caption is.
   InflateRect(&at, -edge, -(at.bottom - at.top) / 3);
-  const int width = at.right - at.left, height = at.bottom - at.top;
-  const HDC screen = GetDC(nullptr), copy = CreateCompatibleDC(screen);
-  const HBITMAP image = CreateCompatibleBitmap(screen, width, height);
-  const HGDIOBJ old = SelectObject(copy, image);
-  BitBlt(copy, 0, 0, width, height, screen, at.left, at.top, SRCCOPY);
-  int first = width, last = -1;
-  for (int x = 0; x < width; ++x) {
-    for (int y = 0; y < height; ++y) {
-      if ((GetPixel(copy, x, y) & 0x808080) == 0) last = x, first = std::min(first, x);
+  const HDC screen = GetDC(nullptr);
+  int first = at.right, last = at.left - 1;
+  for (int x = at.left; x < at.right; ++x) {
+    for (int y = at.top; y < at.bottom; ++y) {
+      if ((GetPixel(screen, x, y) & 0x808080) == 0) last = x, first = std::min(first, x);
     }
   }
-  SelectObject(copy, old);
-  DeleteObject(image);
-  DeleteDC(copy);
   ReleaseDC(nullptr, screen);
-  return {first, last + 1 - first, width - 1 - last};
+  return {first - at.left, last + 1 - first, at.right - 1 - last};
 }
 
 // The client area is the form's 6645 x 1050 twips at the DPI, and its text
 // grows with it, the apply caption still inside its button.
 TEST_F(WindowTest, FormAndItsTextFollowTheSystemDpi) {
-  if (GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") == nullptr) {
+  if (GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") == nullptr)
     GTEST_SKIP() << "Windows takes a new LogPixels only at the user's next sign-in";
-  }
   WriteBytes(list_, "ROSSI\r\n");
   const struct {
     unsigned dpi;
@@ -78,7 +64,7 @@ TEST_F(WindowTest, FormAndItsTextFollowTheSystemDpi) {
   for (const auto& row : rows) {
     SCOPED_TRACE(::testing::Message() << row.dpi << " DPI");
     const SystemDpi dpi(row.dpi);
-    ASSERT_TRUE(dpi.set());
+    ASSERT_TRUE(dpi.set);
     ASSERT_NO_FATAL_FAILURE(Start());
     RECT client{};
     GetClientRect(form_, &client);
