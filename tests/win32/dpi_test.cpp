@@ -1,6 +1,6 @@
-// The form at the system's DPI, which Wine, like Windows, takes from the
-// user's LogPixels as each process starts: set for one run of the program at
-// a time, and put back as it was however the run ends.
+// The form at the system's DPI, which Wine takes from the user's LogPixels
+// as each process starts (Windows, as the user signs in): set for one run of
+// the program at a time, and put back as it was however the run ends.
 
 #include <algorithm>
 
