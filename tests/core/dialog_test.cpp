@@ -300,5 +300,22 @@ TEST(DialogTest, PressChecksTheLineThenTellsTheObjectThenSavesThenCloses) {
   }
 }
 
+// The lines are saved as they stood at the press, whatever changes them while
+// the object is waited for (a screen reader can set a line's text behind the
+// box): the list never holds a first line the object was not given.
+TEST(DialogTest, LinesChangedDuringTheCallAreNotSaved) {
+  for (const FailAt slow : {FailAt::SetName, FailAt::Apply}) {
+    SCOPED_TRACE(Utf8FromUtf16(WaitingWord(slow)));
+    DialogRun run;
+    run.dialog.Form_Load();
+    run.fail_at = slow;
+    run.SlowWith(u"A");
+    run.surface.entries = {u"NEW", u"NEW-2"};
+    run.surface.reenter = [&run] { run.surface.entries = {u"ALTRA", u"ALTRA-2"}; };
+    run.dialog.CmdAvvia_Click(0);
+    EXPECT_EQ(ReadBytes(run.list_path), "NEW\r\nNEW-2\r\n");
+  }
+}
+
 }  // namespace
 }  // namespace varnik
