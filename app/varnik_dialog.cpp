@@ -1,5 +1,6 @@
 #include "app/varnik_dialog.h"
 
+#include <string>
 #include <utility>
 
 #include "common/platform_error.h"
@@ -93,7 +94,11 @@ void VarnikDialog::Apply(std::int16_t Index) {
   const std::optional<EntryLine> line = EntryLineFromIndex(Index);
   if (!line || !setup_config_) return;
 
-  const EntryVerdict verdict = CheckEntry(*line, surface_.EntryText(*line));
+  // Both lines as they stand at the press: that is what the object is given
+  // and what is saved, whatever changes them while the object is waited for.
+  const std::u16string first = surface_.EntryText(EntryLine::First);
+  const std::u16string second = surface_.EntryText(EntryLine::Second);
+  const EntryVerdict verdict = CheckEntry(*line, *line == EntryLine::First ? first : second);
   if (!verdict.accepted()) {
     surface_.ShowInformation(verdict.message, kWarningTitle);
     return;
@@ -104,10 +109,7 @@ void VarnikDialog::Apply(std::int16_t Index) {
   AtStep(FailedStep::CallApply, [&] { setup_config_->Apply(true); });
 
   // The other line is saved as it stands, checked or not.
-  AtStep(FailedStep::SaveList, [&] {
-    SaveNameList(surface_.EntryText(EntryLine::First), surface_.EntryText(EntryLine::Second),
-                 list_file_);
-  });
+  AtStep(FailedStep::SaveList, [&] { SaveNameList(first, second, list_file_); });
   Close();
 }
 
