@@ -39,7 +39,9 @@ void VarnikApp::Guarded(const std::function<void()>& step) {
   std::optional<FailureMessage> failure;
   try {
     step();
-    window_.LetSessionEnd();
+    // A handler the dialog refused while a call is out returns here too; the
+    // session stays held until that call's own handler is done.
+    if (!dialog_.WaitingForObject()) window_.LetSessionEnd();
     return;
   } catch (const std::exception& error) {
     // A PlatformError carries the failed step and the platform's own text;
