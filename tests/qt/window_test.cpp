@@ -219,8 +219,9 @@ class HandAnsweredCall final : public PendingCall {
 
 // The box about a silent object: Enter waits longer, Esc or "Interrompi"
 // stops (closing the box is Esc), and an answer closes it by itself. Once the
-// application is told to quit (here only shown to the window's filter), a box
-// the quit closes, with no button pressed, says that the session is ending.
+// application is told to quit (here only shown to the window's filter), the
+// box that the quit closes, as it closes every window, says that the session
+// is ending.
 TEST_F(VarnikWindowTest, WaitBoxWaitsOnEnterStopsOtherwiseAndClosesOnTheAnswer) {
   Show();
   HandAnsweredCall call;
@@ -231,7 +232,7 @@ TEST_F(VarnikWindowTest, WaitBoxWaitsOnEnterStopsOtherwiseAndClosesOnTheAnswer) 
       {[this](QMessageBox& box) {
          QEvent quit(QEvent::Quit);
          window_.eventFilter(qApp, &quit);
-         box.done(QDialog::Rejected);
+         box.close();
        },
        WaitChoice::SessionEnding},
       {[&call](QMessageBox&) { call.answered = true; }, WaitChoice::Answered},

@@ -323,9 +323,10 @@ WaitChoice VarnikWindow::AskToKeepWaiting(std::u16string_view text, std::u16stri
   poll.start();
   box.exec();
   if (answered) return WaitChoice::Answered;
-  // A box that the quitting application closed, or that could not open for
-  // it, has had no button pressed: the user chose nothing.
-  if (quitting_ && box.clickedButton() == nullptr) return WaitChoice::SessionEnding;
+  // Told to quit, the application closes every window, this box included,
+  // which then reads as "Interrompi"; any box after that returns at once.
+  // Either way the user chose nothing.
+  if (quitting_) return WaitChoice::SessionEnding;
   return box.clickedButton() == keep_waiting ? WaitChoice::KeepWaiting : WaitChoice::Stop;
 }
 

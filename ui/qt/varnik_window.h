@@ -59,8 +59,8 @@ class VarnikWindow final : public QWidget, public DialogSurface {
   void ShowInformation(std::u16string_view text, std::u16string_view title) override;
   // A warning box over the window; polls call.Answered() every
   // kAnswerPollInterval and closes itself once it is. Once the application
-  // has been told to quit (the session manager ends the session), a box
-  // closed with no button pressed means SessionEnding.
+  // has been told to quit (the session manager ends the session), the box
+  // means SessionEnding unless the object has answered.
   WaitChoice AskToKeepWaiting(std::u16string_view text, std::u16string_view title,
                               PendingCall& call) override;
   void CloseWindow() override;
