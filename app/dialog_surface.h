@@ -14,9 +14,10 @@ using Twips = double;
 
 // How the box about an object that is not answering was closed.
 enum class WaitChoice {
-  Answered,     // the object answered while the box was open
-  KeepWaiting,  // "Attendi ancora"
-  Stop,         // "Interrompi", Esc, or the box closed
+  Answered,       // the object answered while the box was open
+  KeepWaiting,    // "Attendi ancora"
+  Stop,           // "Interrompi", Esc, or the box closed
+  SessionEnding,  // the session is ending: the program is being made to quit
 };
 
 // What the dialog logic needs from the window. The window implements it; the
@@ -49,7 +50,9 @@ class DialogSurface {
 
   // A modal box titled `title` saying `text`, with two buttons: "Attendi
   // ancora" (the default, Enter) and "Interrompi". Esc, or closing the box,
-  // means Stop. The box closes itself and returns Answered as soon as
+  // means Stop. A box closed because the session is ending, or asked for
+  // while it is ending, returns SessionEnding at once: the user chose
+  // nothing. The box closes itself and returns Answered as soon as
   // call.Answered(), which it may poll on a short timer; the window behind it
   // keeps painting and takes no input.
   virtual WaitChoice AskToKeepWaiting(std::u16string_view text, std::u16string_view title,

@@ -56,6 +56,12 @@ std::u16string StoppedSentence() {
          u"potrebbe comunque portare a termine la richiesta.";
 }
 
+// What a session ending during a call leaves open, likewise.
+std::u16string SessionEndingSentence() {
+  return u"La sessione sta terminando mentre Varnik aspetta la risposta dell'oggetto di "
+         u"configurazione, che potrebbe comunque portare a termine la richiesta.";
+}
+
 std::u16string CodeLine(std::uint32_t code) {
   std::u16string line = u"Codice di errore: 0x";
   for (int shift = 28; shift >= 0; shift -= 4) {
@@ -189,6 +195,9 @@ FailureMessage MessageForFailure(const std::exception& error) {
                         kAllRows});
   std::u16string text(TrimEnd(EscapeControls(Utf16FromUtf8(error.what()))));
   if (platform && platform->stopped_by_user()) paragraphs.push_back({StoppedSentence(), kAllRows});
+  if (platform && platform->session_ending()) {
+    paragraphs.push_back({SessionEndingSentence(), kAllRows});
+  }
   if (!text.empty()) paragraphs.push_back({std::move(text), kBoxPlatformRows});
   if (platform && platform->code()) paragraphs.push_back({CodeLine(*platform->code()), kAllRows});
   if (platform && platform->object_missing()) {

@@ -53,6 +53,11 @@ void SlowObjectWaiter::Wait(ObjectCall which, PendingCall& call) {
     if (choice == WaitChoice::Stop) {
       throw PlatformError("", PlatformError::Details{std::nullopt, false, true});
     }
+    if (choice == WaitChoice::SessionEnding) {
+      PlatformError::Details details;
+      details.session_ending = true;
+      throw PlatformError("", details);
+    }
     if (call.WaitFor(next_wait_)) return;
   }
 }

@@ -15,7 +15,8 @@ inline constexpr std::chrono::milliseconds kNextObjectWait{10'000};
 // The program's way of waiting for the object: no time limit of its own, but
 // the user is asked, with the window's box, whether to go on waiting each time
 // the object has kept silent for a while. Stopping throws a PlatformError
-// marked stopped_by_user().
+// marked stopped_by_user(); a session that ends meanwhile, one marked
+// session_ending().
 class SlowObjectWaiter final : public ObjectWaiter {
  public:
   explicit SlowObjectWaiter(DialogSurface& surface,

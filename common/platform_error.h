@@ -26,7 +26,8 @@ enum class FailedStep {
 // platform's numeric code where it has one (an HRESULT on Windows).
 // object_missing() is true when the failure means that the configuration
 // object is not installed at all. stopped_by_user() is true when the object
-// did not answer and the user chose to stop waiting for it.
+// did not answer and the user chose to stop waiting for it; session_ending()
+// when the session ended while the object was being waited for.
 // list_may_be_damaged() is true when a failed save of the list could not
 // leave the list as it was. Nothing below the front end handles it: the front
 // end reports it and ends the program with a non-zero exit status.
@@ -39,6 +40,8 @@ class PlatformError : public std::runtime_error {
     bool stopped_by_user = false;
     // A failed save of the list file could not leave the list as it was.
     bool list_may_be_damaged = false;
+    // The session ended while the object was being waited for.
+    bool session_ending = false;
   };
 
   // Two constructors rather than `Details details = {}`: the compilers refuse
@@ -51,6 +54,7 @@ class PlatformError : public std::runtime_error {
   bool object_missing() const { return details_.object_missing; }
   bool stopped_by_user() const { return details_.stopped_by_user; }
   bool list_may_be_damaged() const { return details_.list_may_be_damaged; }
+  bool session_ending() const { return details_.session_ending; }
 
   FailedStep step() const { return step_; }
   // Marks the step, unless an inner step has marked it already.

@@ -70,7 +70,7 @@ class RecordingSurface final : public DialogSurface {
   }
   // Takes the next of `choices`: 'A'nswered, 'K'eep waiting, keep 'W'aiting
   // and the call answers meanwhile, 'L': stop, the call answering as the box
-  // closes; none left: stop.
+  // closes, 'E': the session ends; none left: stop.
   WaitChoice AskToKeepWaiting(std::u16string_view text, std::u16string_view title,
                               PendingCall& call) override {
     Log(u"ask");
@@ -81,6 +81,7 @@ class RecordingSurface final : public DialogSurface {
     static_cast<ScriptedCall&>(call).answers_in_wait = choice == u'W';
     static_cast<ScriptedCall&>(call).answered = choice == u'L';
     if (choice == u'A') return WaitChoice::Answered;
+    if (choice == u'E') return WaitChoice::SessionEnding;
     return choice == u'S' || choice == u'L' ? WaitChoice::Stop : WaitChoice::KeepWaiting;
   }
   void CloseWindow() override {
@@ -149,12 +150,13 @@ struct DialogRun {
     };
   }
   // The step a PlatformError from act is marked with; nothing when there is
-  // none. Notes whether the user stopped waiting.
+  // none. Notes whether the user stopped waiting, or the session ended.
   std::optional<FailedStep> StepOfFailure(const std::function<void()>& act) {
     try {
       act();
     } catch (const PlatformError& error) {
       stopped = error.stopped_by_user();
+      session_ended = error.session_ending();
       surface.Reenter();  // while the failure is reported
       return error.step();
     }
@@ -167,8 +169,10 @@ struct DialogRun {
   CallLog log;
   RecordingSurface surface{log};
   FailAt fail_at;
-  bool slow = false;  // the step of fail_at keeps silent, the box answered with `choices`
+  bool slow = false;      // the step of fail_at keeps silent, the box answered with `choices`
+  std::u16string script;  // the choices the box was given
   bool stopped = false;
+  bool session_ended = false;
   VarnikDialog dialog{
       surface,
       [this](std::u16string_view prog_id, ObjectWaiter& waiter) -> std::unique_ptr<SetupConfig> {
@@ -197,12 +201,15 @@ struct DialogRun {
   // Makes the step of fail_at silent when `choices` says how the box is answered.
   void SlowWith(const char16_t* choices) {
     slow = choices != nullptr;
-    if (slow) surface.choices = choices;
+    if (slow) surface.choices = script = choices;
   }
-  // Whether a wait was stopped exactly when the user stopped it, and the box,
-  // if one was shown, named the object and the step that waited.
+  // Whether a wait was stopped exactly when the user stopped it, or else the
+  // session ended, and the box, if one was shown, named the object and the
+  // step that waited.
   void ExpectWaitStoppedAndNamed(bool stop_expected) const {
-    EXPECT_EQ(stopped, stop_expected);
+    const bool ending = script.find(u'E') != std::u16string::npos;
+    EXPECT_EQ(stopped, stop_expected && !ending);
+    EXPECT_EQ(session_ended, stop_expected && ending);
     EXPECT_TRUE(!slow || surface.asked.empty() ||
                 (surface.asked.starts_with(u"Varnik: L'oggetto di configurazione "
                                            u"\"VeruVeve.SetupConfig\" non risponde.") &&
@@ -274,6 +281,9 @@ TEST(DialogTest, PressChecksTheLineThenTellsTheObjectThenSavesThenCloses) {
        FailedStep::CallApply, u"KK"},
       {typed, 0, put + u"wait 5000|ask|wait 10000|close|", "NEW\r\nNEW-2\r\n", FailAt::Apply,
        std::nullopt, u"W"},
+      // The session ends behind the box: the user did not stop the wait.
+      {typed, 0, put + u"wait 5000|ask|wait 10000|ask|", "", FailAt::Apply, FailedStep::CallApply,
+       u"KE"},
       // An answer that came as the box closed counts, though the box says stop;
       // one that came just after the wait gave up needs no box.
       {typed, 0, put + u"wait 5000|ask|close|", "NEW\r\nNEW-2\r\n", FailAt::Apply, std::nullopt,

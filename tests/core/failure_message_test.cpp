@@ -66,6 +66,10 @@ TEST(FailureMessageTest, PlatformTextThenCodeThenWhetherTheObjectIsInstalled) {
        {std::nullopt, false, true},
        u"L'utente ha smesso di attendere la risposta dell'oggetto di configurazione, che "
        u"potrebbe comunque portare a termine la richiesta."},
+      {"",
+       {std::nullopt, false, false, false, true},
+       u"La sessione sta terminando mentre Varnik aspetta la risposta dell'oggetto di "
+       u"configurazione, che potrebbe comunque portare a termine la richiesta."},
       {"\x1b]0;x\x07\xC2\x9B\x32J\r\xFF", {}, u"\\x1B]0;x\\x07\\u009B2J\n\uFFFD"},
   };
   for (const auto& c : cases) {

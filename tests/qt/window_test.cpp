@@ -218,7 +218,10 @@ class HandAnsweredCall final : public PendingCall {
 };
 
 // The box about a silent object: Enter waits longer, Esc or "Interrompi"
-// stops (closing the box is Esc), and an answer closes it by itself.
+// stops (closing the box is Esc), and an answer closes it by itself. Once the
+// application is told to quit (here only shown to the window's filter), the
+// box that the quit closes, as it closes every window, says that the session
+// is ending.
 TEST_F(VarnikWindowTest, WaitBoxWaitsOnEnterStopsOtherwiseAndClosesOnTheAnswer) {
   Show();
   HandAnsweredCall call;
@@ -226,6 +229,12 @@ TEST_F(VarnikWindowTest, WaitBoxWaitsOnEnterStopsOtherwiseAndClosesOnTheAnswer) 
       {[](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Return); }, WaitChoice::KeepWaiting},
       {[](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Escape); }, WaitChoice::Stop},
       {[](QMessageBox& box) { box.buttons().back()->click(); }, WaitChoice::Stop},
+      {[this](QMessageBox& box) {
+         QEvent quit(QEvent::Quit);
+         window_.eventFilter(qApp, &quit);
+         box.close();
+       },
+       WaitChoice::SessionEnding},
       {[&call](QMessageBox&) { call.answered = true; }, WaitChoice::Answered},
   };
   for (const auto& [act, choice] : cases) {

@@ -162,6 +162,9 @@ VarnikWindow::VarnikWindow(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("Varnik"));
   static const bool accessible_form = (QAccessible::installFactory(&AccessibleForm), true);
   Q_UNUSED(accessible_form);
+  // To see the application told to quit, which ends every event loop,
+  // the wait box's included.
+  if (qApp != nullptr) qApp->installEventFilter(this);
   // Minimise and close, no maximise; the size is fixed.
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -320,7 +323,16 @@ WaitChoice VarnikWindow::AskToKeepWaiting(std::u16string_view text, std::u16stri
   poll.start();
   box.exec();
   if (answered) return WaitChoice::Answered;
+  // Told to quit, the application closes every window, this box included,
+  // which then reads as "Interrompi"; any box after that returns at once.
+  // Either way the user chose nothing.
+  if (quitting_) return WaitChoice::SessionEnding;
   return box.clickedButton() == keep_waiting ? WaitChoice::KeepWaiting : WaitChoice::Stop;
+}
+
+bool VarnikWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == qApp && event->type() == QEvent::Quit) quitting_ = true;
+  return QWidget::eventFilter(watched, event);
 }
 
 void VarnikWindow::CloseWindow() { close(); }

@@ -58,10 +58,16 @@ class VarnikWindow final : public QWidget, public DialogSurface {
   void SetEntryText(EntryLine line, std::u16string_view text) override;
   void ShowInformation(std::u16string_view text, std::u16string_view title) override;
   // A warning box over the window; polls call.Answered() every
-  // kAnswerPollInterval and closes itself once it is.
+  // kAnswerPollInterval and closes itself once it is. Once the application
+  // has been told to quit (the session manager ends the session), the box
+  // means SessionEnding unless the object has answered.
   WaitChoice AskToKeepWaiting(std::u16string_view text, std::u16string_view title,
                               PendingCall& call) override;
   void CloseWindow() override;
+
+  // Notes the application being told to quit (QEvent::Quit sent to it);
+  // passes every event on.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  signals:
   // CmdAvvia(index) was pressed.
@@ -96,6 +102,8 @@ class VarnikWindow final : public QWidget, public DialogSurface {
   // The middle of a place asked for before the frame was known, in twips,
   // until the frame is known.
   std::optional<std::pair<Twips, Twips>> unframed_middle_;
+  // The application has been told to quit: every event loop returns at once.
+  bool quitting_ = false;
 };
 
 }  // namespace varnik
