@@ -50,12 +50,19 @@ void RequireTrusted(const std::string& path, const std::string& shown, bool is_l
 // written by a save.
 void RequireOwnList(const std::string& path, const std::string& shown, const struct stat& what,
                     const struct stat& in) {
-  if ((in.st_mode & (S_IWGRP | S_IWOTH)) == 0 || Trusted(what.st_uid) || what.st_uid == in.st_uid) {
-    return;
+  if ((in.st_mode & (S_IWGRP | S_IWOTH)) == 0) return;
+  if (!Trusted(what.st_uid) && what.st_uid != in.st_uid) {
+    throw PlatformError(path + ": Varnik non usa il file '" + shown +
+                        "', che appartiene a un altro utente in una cartella in cui altri possono "
+                        "scrivere");
   }
-  throw PlatformError(path + ": Varnik non usa il file '" + shown +
-                      "', che appartiene a un altro utente in una cartella in cui altri possono "
-                      "scrivere");
+  // Another name of a file, there, may be anyone's doing: a file of the
+  // user's from elsewhere, which a save rewritten in place would change.
+  if (S_ISREG(what.st_mode) && what.st_nlink > 1) {
+    throw PlatformError(path + ": Varnik non usa il file '" + shown +
+                        "', che ha anche altri nomi (collegamenti fisici) in una cartella in cui "
+                        "altri possono scrivere");
+  }
 }
 
 Descriptor OpenPath(const std::string& path, int folder, const char* name, struct stat& status) {

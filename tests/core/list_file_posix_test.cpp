@@ -226,6 +226,14 @@ TEST_F(PosixListTest, WhatStandsAtTheListsPlace) {
        both(file_.path + ": Varnik non usa il file '" + kNameListFileName +
             "', che appartiene a un altro utente in una cartella in cui altri possono scrivere"),
        kNameListFileName, true},
+      {"shared folder, the user's own file linked there under the list's name",
+       [&] {
+         chmod(folder.c_str(), 0777);
+         fs::create_hard_link(list, folder / "private.txt");
+       },
+       both(file_.path + ": Varnik non usa il file '" + kNameListFileName +
+            "', che ha anche altri nomi (collegamenti fisici) in una cartella in cui altri "
+            "possono scrivere")},
       {"append-only folder the user may not read, the list held locked by another program",
        [&] { chmod(folder.c_str(), 0333), MarkAppendOnly(folder, FS_APPEND_FL); },
        both(file_.path + ": un altro programma tiene bloccato il file"), kNameListFileName, true,
